@@ -1,0 +1,37 @@
+// Whole-file access over stdio. A truncating write goes to a temporary file beside the
+// target and replaces the target when the file is closed (or destroyed).
+#ifndef OV_FILE_H
+#define OV_FILE_H
+
+#include <cstdio>
+#include <string>
+
+class OVFile {
+public:
+    enum { modeRead = 1, modeWrite = 2, modeTruncate = 64 };
+
+    OVFile();
+    ~OVFile();
+    OVFile(const OVFile&) = delete;
+    OVFile& operator=(const OVFile&) = delete;
+
+    // Opens the sandbox-resolved path; mode 1 reads, 66 (write|truncate) creates or replaces.
+    bool open(const char* path, int mode = modeRead);
+    // Bytes moved; 0 (never the requested count) when the file is not open.
+    int read(void* buf, unsigned int count);
+    int write(const void* buf, unsigned int count);
+    // Length in bytes of the open file; -1 when not open.
+    long long getLength();
+    FILE* getFileHandle() const { return m_pFile; }
+    // Next line without its line break; empty at end of file (or for a null handle).
+    static std::string ReadOneLine(FILE* file);
+    void close();
+
+private:
+    FILE* m_pFile;
+    int m_nMode;
+    std::string m_strTarget;
+    std::string m_strTemp;
+};
+
+#endif

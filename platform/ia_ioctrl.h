@@ -1,0 +1,71 @@
+// Entry point of the image-adjust control library (the image processor's vendor library).
+// The host process provides it; libtarnis only calls it, through the dynamic linker, so any
+// executable or library loaded before it may supply its own definition.
+#ifndef IA_IOCTRL_H
+#define IA_IOCTRL_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Options: what the data pointer of a call points to.
+typedef enum {
+    IA_CMD_OPT_SET = 0,              // the value or record to apply
+    IA_CMD_OPT_GET = 1,              // receives the current value or record
+    IA_CMD_OPT_GET_PARAM_RNAGE = 2,  // receives an ia_dynamic_params_attr_st
+    IA_CMD_OPT_CORRECT_PARAM = 3,    // an int the library replaces by an accepted value
+    IA_CMD_OPT_GET_EXEC_STATUS = 4,  // receives the command's execution status
+} ia_cmd_opt_e;
+
+// Command numbers. Every command number of the key table converts to this type.
+typedef enum {
+    IA_CMD_NONE = 0,
+    IA_CMD_DN_STATE = 153,
+    IA_CMD_EXPOSURE_STRATEGY = 225,
+    IA_CMD_HEAT_STATUS = 1606,
+    IA_CMD_PTZ_RUN_STATE = 1632,
+    IA_CMD_AF_STATISTIC = 1648,
+    IA_CMD_CAMERA_VERSION = 2496,
+    IA_CMD_SENSOR_CHECK = 2816,
+    IA_CMD_DYNAMIC_PARAMS_CMDS_GET = 4112,
+    IA_CMD_UI_SHUTTER_RESET = 8231,
+    IA_CMD_MAX = 0x7fffffff,
+} ia_cmd_e;
+
+// Commands whose ranges depend on the sensor (filled by 4112 with IA_CMD_OPT_GET).
+typedef struct {
+    int cmd_cnt;
+    int cmd_list[16];
+} ia_dynamic_cmds_st;
+
+// Range of one command (filled with IA_CMD_OPT_GET_PARAM_RNAGE). param_type 0: discrete items.
+typedef struct {
+    int param_type;
+    int def_val;
+    int min_val;
+    int max_val;
+    int items_cnt;
+    int item[64];
+} ia_dynamic_params_attr_st;
+
+// Record of the sensor check command 2816: three request numbers, then the result.
+typedef struct {
+    int param[3];
+    int result;
+} ia_sensor_check_st;
+
+#ifdef __cplusplus
+static_assert(sizeof(ia_dynamic_cmds_st) == 68, "command list is 68 bytes");
+static_assert(sizeof(ia_dynamic_params_attr_st) == 276, "range record is 276 bytes");
+static_assert(sizeof(ia_sensor_check_st) == 16, "sensor check record is 16 bytes");
+#endif
+
+// Returns 0 on success; channel is 0-based.
+__attribute__((visibility("default"))) int ia_ioctrl_v2(int channel, ia_cmd_e cmd,
+                                                        ia_cmd_opt_e opt, void* data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test: native with -Werror, ASan+UBSan, TSan, the
+# formatting check, and the armhf cross build under qemu-user. Exits non-zero on any failure.
+set -u
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+status=0
+step() { echo; echo "==== $*"; }
+fail() { echo "FAILED: $*"; status=1; }
+
+bash scripts/install-deps.sh --cross || { echo "dependency install failed"; exit 1; }
+
+suite() {  # name, build dir, extra cmake args...
+    local name=$1 dir=$2
+    shift 2
+    step "$name"
+    cmake -S . -B "$dir" -DTARNIS_WERROR=ON "$@" >/dev/null &&
+        cmake --build "$dir" -j"$jobs" &&
+        (cd "$dir" && ctest --output-on-failure -j"$jobs") || fail "$name"
+}
+
+suite "native" build-native -DCMAKE_BUILD_TYPE=Debug
+suite "address+undefined sanitizers" build-asan -DCMAKE_BUILD_TYPE=Debug \
+    -DTARNIS_SANITIZE=address,undefined -DTARNIS_BENCH=OFF
+# ThreadSanitizer needs a mapping layout that high address randomisation can break;
+# run the suite without randomisation.
+step "thread sanitizer"
+cmake -S . -B build-tsan -DTARNIS_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DTARNIS_SANITIZE=thread \
+    -DTARNIS_BENCH=OFF >/dev/null && cmake --build build-tsan -j"$jobs" &&
+    (cd build-tsan && setarch "$(uname -m)" -R ctest --output-on-failure -j"$jobs") ||
+    fail "thread sanitizer"
+
+step "formatting"
+unformatted=$(git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror 2>&1 | grep -c 'error:' || true)
+if [ "$unformatted" != "0" ]; then
+    git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror 2>&1 | head -20
+    fail "formatting"
+fi
+
+suite "armhf under qemu" build-armhf -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DTARNIS_BENCH=OFF
+
+echo
+if [ $status -eq 0 ]; then echo "ALL TEST RUNS PASSED"; else echo "SOME TEST RUNS FAILED"; fi
+exit $status

@@ -1,0 +1,294 @@
+// The image-sensor controller of one video channel.
+//
+// The host constructs one per channel, calls setChannelID, setVideoStreamModule and init,
+// and then sets and reads the channel's image parameters through it. Parameters are
+// numbered keys with signed 32-bit values, kept per scheme in memory and in parameter
+// files, applied to the image processor (ia_ioctrl_v2) and, where the video pipeline must
+// follow, notified to the host's VideoStreamModule.
+//
+// Locking: the operations that read or change parameters or schemes hold the controller's
+// mutex for their whole duration; the direct lens/exposure controls and the range and
+// status queries take no lock. One sensor thread per controller switches schemes in the
+// automatic modes.
+#ifndef I_SENSOR_CONTROLLER_H
+#define I_SENSOR_CONTROLLER_H
+
+#include <stdint.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "TarnisApi.h"
+#include "MachineInfo.h"
+#include "ModuleConfigure.h"
+#include "OVMutex.h"
+#include "SensorKeyVal.h"
+#include "SensorZoomFocusParam.h"
+#include "VideoStreamModule.h"
+#include "sensor.h"
+
+class GThread;
+class ISensorController;
+
+// Handler of a key: (processor command, option, pointer to the value or record) -> 0 on
+// success, otherwise the failing code.
+typedef int (ISensorController::*KeyHandler)(u32 p_nKey, u32 p_nDir, void* p_pVal);
+
+// One row of the key-command table. Names are NUL-padded and read within their fields.
+struct keycmd {
+    u32 key;
+    u32 ia_cmd;
+    KeyHandler handler;
+    char szKeyName[32];
+    char szFuncName[64];
+};
+
+// Bits of m_nFlags.
+enum SensorFlagBits : u32 {
+    initing_flag = 1u << 0,
+    uniniting_flag = 1u << 1,
+    inited_flag = 1u << 2,
+    resetting_flag = 1u << 3,
+    restoring_flag = 1u << 4,
+    switching_flag = 1u << 5,
+    busy_flags_mask = resetting_flag | restoring_flag | switching_flag,
+};
+
+// Whether the UI offers the Beaway function; one flag for the whole process.
+extern TARNIS_API bool g_bShoWBeawayFalg;
+TARNIS_API void setshowBeawayFalg(bool value);
+TARNIS_API bool getshowBeawayFalg();
+
+class TARNIS_API ISensorController {
+public:
+    // ---- construction and small accessors ----
+    // Creates (does not start) the sensor thread and reads the machine information.
+    ISensorController();
+    // Stops and deletes the thread; does not release the parameter arrays (uinit does).
+    ~ISensorController();
+    ISensorController(const ISensorController&) = delete;
+    ISensorController& operator=(const ISensorController&) = delete;
+
+    // 1-based channel; a device of type 13 always stores 2 (its thermal channel).
+    void setChannelID(int id);
+    // The host keeps ownership; set before init.
+    void setVideoStreamModule(const VideoStreamModule* module);
+    // The module id of the channel's configuration.
+    int getSensorType();
+    // 1 once init has finished, else 0.
+    int getSensorStatus();
+    void printDebugMsg();
+
+    // ---- lifecycle ----
+    // Builds configuration, style, factory records, parameter files, key table; applies
+    // the first scheme and starts the sensor thread. No lock. Returns true.
+    bool init(const ModuleConfigure& p_objModuleConfigure);
+    // Stops the thread and releases what init allocated; safe to call twice. No lock.
+    void uinit();
+
+    // ---- parameters (each takes the mutex) ----
+    // Applies a "(key,value)..." text; 0 or the negated key of the record that stopped it.
+    int setParameters(const std::string& p_strParameters, bool p_bSave);
+    int setParameter(int p_nKey, int p_nVal, bool p_bSave);
+    // The current scheme's cached value, else the processor's.
+    bool getParameter(int p_nKey, int& p_nVal);
+    // Ids "(id,id,...)" to "(key,value)..." (no lock of its own).
+    bool getParameters(const std::string& p_strIds, std::string& p_strParameters);
+    // Sensor check "(a,b,c)": the processor's result; for b == 2 the text becomes the result.
+    int SensorCheck(std::string& p_strParameters);
+    // Writes the current scheme to its parameter file; 0, a time-window code or the write's.
+    int flush();
+
+    // ---- schemes and parameter mode (each takes the mutex) ----
+    bool setParamScheme(int p_nScheme);
+    bool getParamScheme(int& p_nScheme);
+    bool setParamMode(int p_nMode);
+    bool getParamMode(int& p_nMode);
+
+    // ---- restore and reset ----
+    int restore(int p_nKey);
+    bool restoreAeMode();
+    bool resetToLastParameters();
+    bool resetParameters();
+
+    // ---- UI documents and ranges ----
+    std::string getUIStyleFile();
+    std::string getUICommonFile(int nLanguageId);
+    std::string getUILanguageFile(int nLanguageId);
+    bool getAllParameters(std::string& p_strParameters);
+    bool getSensorParamRange(int p_nCmd, int& p_nDefault, std::string& p_strRange);
+    bool getCmdExecStatus(int p_nCmd, int& p_nVal);
+
+    // ---- named parameter accessors (through the engine) ----
+    bool getDNMode(int& p_nVal);
+    bool setDNMode(int p_nVal);
+    bool getWDRSwitch(int& p_nVal);
+    bool setWDRSwitch(int& p_nVal);
+    bool getWDRStrength(int& p_nVal);
+    bool setWDRStrength(int& p_nVal);
+    bool getHLCSwitch(int& p_nVal);
+    bool setHLCSwitch(int& p_nVal);
+    bool getHLCStrength(int& p_nVal);
+    bool setHLCStrength(int& p_nVal);
+    bool getBLCSwitch(int& p_nVal);
+    bool setBLCSwitch(int& p_nVal);
+    bool getBLCStrength(int& p_nVal);
+    bool setBLCStrength(int& p_nVal);
+    bool getDefogSwitch(int& p_nVal);
+    bool setDefogSwitch(int& p_nVal);
+    bool getDefogStrength(int& p_nVal);
+    bool setDefogStrength(int& p_nVal);
+    bool get2DSwitch(int& p_nVal);
+    bool set2DSwitch(int& p_nVal);
+    bool get2DMode(int& p_nVal);
+    bool set2DMode(int& p_nVal);
+    bool get2DAutoMaxStrength(int& p_nVal);
+    bool set2DAutoMaxStrength(int& p_nVal);
+    bool get2DManualMaxStrength(int& p_nVal);
+    bool set2DManualMaxStrength(int& p_nVal);
+    bool get3DSwitch(int& p_nVal);
+    bool set3DSwitch(int& p_nVal);
+    bool get3DMode(int& p_nVal);
+    bool set3DMode(int& p_nVal);
+    bool get3DAutoMaxStrength(int& p_nVal);
+    bool set3DAutoMaxStrength(int& p_nVal);
+    bool get3DManualMaxStrength(int& p_nVal);
+    bool set3DManualMaxStrength(int& p_nVal);
+    bool getBeaway(int& p_nVal);
+    bool setBeaway(int& p_nVal);
+    bool getMirrorValue(int& p_nVal);
+    // Sets the mirror and writes the current scheme's file at once.
+    bool setMirrorMode(int p_nVal);
+    // Illuminators: switching one on switches the other off first.
+    bool setIRSwitch(int p_nVal);
+    bool setWhiteSwitch(int p_nVal);
+    bool setWhiteMode(int p_nVal);
+    // 0 to 3; anything else is refused.
+    bool setLightType(int p_nVal);
+    // Shutter steps: the maximum-shutter range of the processor (at most 30 values).
+    bool getShutterValue(int& p_nIndex);
+    bool setShutterValue(int p_nIndex);
+    bool shutterUp();
+    bool shutterDown();
+
+    // ---- direct controls (processor only, no lock, no cache) ----
+    bool focusFar();
+    bool focusNear();
+    bool irisUp();
+    bool irisDown();
+    bool zoomIn();
+    bool zoomOut();
+    bool setZoomValue(int p_nVal);
+    // Motor position, and the zoom ratio in thousandths (left alone beyond the table).
+    bool getZoomValue(int& p_nPosition, int& p_nRatio);
+    bool setPTZRunState(int p_nVal);
+    bool setFocusValue(int p_nVal);
+    bool getFocusValue(int& p_nVal);
+    bool setFocusMode(int p_nVal);
+    bool getFocusMode(int& p_nVal);
+    bool setDNState(int p_nVal);
+    // The processor's current day/night state (0 day).
+    bool getDNState(int& p_nVal);
+    bool getAFStatistic(unsigned int& p_nVal);
+    bool getWDR(int& p_nVal);
+    bool setExposureStrategy(int& p_nVal);
+    bool getIRSwitch(int& p_nVal);
+    bool getWhiteSwitch(int& p_nVal);
+    bool getWhiteMode(int& p_nVal);
+    bool getLightType(int& p_nVal);
+    bool getIrisValue(int& p_nVal);
+    // 256..25600 as given; below as 256; above as 1048576.
+    bool setIrisValue(int p_nVal);
+    bool getHeatStatus(bool& p_bVal);
+    bool getCameraVerInf(std::string& p_strVersion);
+
+    // ---- flags and parameter objects ----
+    void setShowWDRFalg(bool p_bVal);
+    bool getShowWDRFalg(bool& p_bVal);
+    void setShowBeawayFalg(bool p_bVal);
+    bool getShowBeawayFalg(bool& p_bVal);
+    int getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
+    int setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
+
+private:
+    friend class SensorControllerTestSeam;
+
+    // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
+    // Applies `count` records in order through the key table. Returns 0, or the negated key
+    // of the record that stopped the list.
+    int setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave);
+    bool parseSensorParameter(const std::string& p_strIds, std::vector<std::string>& p_vecIds);
+    int findFromKeyCmdMap(const keycmd* p_pMap, u32 p_nKey, keycmd& p_stRow);
+    // Index of the key's record in the scheme, -1 when absent, -2 for a scheme out of range.
+    int setKeyValToCache(u32 p_nScheme, u32 p_nKey, u32 p_nVal, bool p_bForce);
+    int getKeyValFromCache(u32 p_nScheme, u32 p_nKey, u32& p_nVal);
+    bool isKeyValSame(const KeyVal& p_stKeyVal);
+    int paramCheck();
+    // engine internals
+
+    // ---- key handlers ----
+    int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doIaCmd_User(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doHwdr(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doImageAdjust(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doDIS(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doIaCmd_PanoTuning(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int test_debugParam(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int notifyToVideo(int p_nKey, int p_nVal);
+    // handler internals
+
+    // ---- key table ----
+    // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
+    void buildKeyCmdMap();
+    // Parameter file of a scheme for this channel kind, into a buffer of `size` bytes.
+    void paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const;
+
+    // ---- schemes and the sensor thread ----
+    int switch_to(int p_nScheme, bool p_bForce = false);
+    int LPR_switch_to(int p_nScheme);
+    int judgeCurScheme(int& nScheme, int& nSchedule);
+    int sensorThread();
+    // scheme internals
+
+    // ---- lifecycle, restore and UI internals ----
+    // lifecycle internals
+    // ui internals
+
+    // ---- flag word: updated atomically by host threads and the sensor thread ----
+    void setFlag(u32 p_nBits) { m_nFlags.fetch_or(p_nBits); }
+    void clearFlag(u32 p_nBits) { m_nFlags.fetch_and(~p_nBits); }
+    bool testFlag(u32 p_nBits) const { return (m_nFlags.load() & p_nBits) != 0; }
+
+    SysConfig m_stSysConf;
+    int32_t m_nCameraID;
+    OVMutex m_objMutex;
+    GThread* m_pSensorThread;
+    int32_t m_nLastScheme;
+    int32_t m_nCurScheme;
+    int32_t m_nParamMode;
+    KeyVal** m_ppUserKeyVal;
+    KeyVal* m_pstKeyValTmp;
+    KeyVal* m_pFctKeyVal;
+    u32 m_nKeyValSum;
+    KeyVal* m_pstKeyValWork;
+    keycmd* m_pKeyCmdMap;
+    u32 m_nVersion;
+    const VideoStreamModule* m_pVideoStreamModule;
+    MachineInfo m_objMachineInfo;
+    std::atomic<u32> m_nFlags;
+    u32 m_nKeyCmdNum;
+    int32_t m_nLastSchedule;
+    bool m_bLprMode;
+    bool m_bShowWDRFalg;
+    bool m_bScheduleScheme;
+    bool m_bAutoScheme;
+    bool m_bisLimitedIrPower;
+    SensorZoomFocusParam m_stSensorZoomFocusParam;
+};
+
+#endif

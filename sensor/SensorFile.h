@@ -1,0 +1,63 @@
+// Files of the library: whole-file read and write, the per-scheme parameter files and the
+// version stamp; the module detail lookups; the style merge, the dynamic style and the
+// factory records read off it. Paths are camera paths, resolved through the platform.
+#ifndef SENSOR_FILE_H
+#define SENSOR_FILE_H
+
+#include <string>
+
+#include <tinyxml.h>
+
+#include "TarnisApi.h"
+#include "SensorKeyVal.h"
+#include "ia_ioctrl.h"
+
+struct ModuleConfig;
+
+// ---- whole files, parameter files and the version stamp ----
+// Length in bytes of a file (reported when it cannot be opened).
+TARNIS_API INT64 getFileLen(const char* file_name);
+// Reads file_len bytes into buf (not terminated); the count, or -1.
+TARNIS_API int loadFromFile(const char* file_name, char* buf, INT64 file_len);
+// Creates or replaces the file with file_len bytes; the count written.
+TARNIS_API int saveToFile(char* file_name, char* data, INT64 file_len);
+// Reads / writes p_nKeyValNum records; short transfers are reported. Always 0.
+TARNIS_API int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
+TARNIS_API int keyValToFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
+// The 4-byte stamp "/mnt/mtd/code/config_file/ovsversion.cfg"; 0 or -1.
+TARNIS_API int getVersion(u32* p_nVersion);
+TARNIS_API int setVersion(u32 p_nVersion);
+
+// ---- module detail text: fields written "(name=value)" ----
+// 0 and the value (atoi) when found, -1 (destination untouched) otherwise.
+TARNIS_API int getDetailFieldTou32(const char* detail, const char* name, u32* value);
+// Copies the value's characters (no terminator, at most 9) into a zero-filled buffer.
+TARNIS_API int getDetailFieldToStr(const char* detail, const char* name, char* value);
+
+// ---- style merge ----
+// Applies the diversity rules whose conditions hold to the style text (*ui_style, heap,
+// replaced by the merged text) and writes "/tmp/merge_style_ch%d.xml". Returns 0.
+TARNIS_API int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
+                          char* ui_styleDiversity);
+// One edit ("Modify", "AddAfter", "Delete") of the first tab whose "key" is tab_key. 0.
+TARNIS_API int updateStyleTab(TiXmlDocument* doc_style, const char* operation,
+                              const char* tab_key, const TiXmlElement* content);
+
+// ---- dynamic style ----
+// Rewrites the style from the processor's dynamic ranges into `out`. Returns 0.
+TARNIS_API int getDnaStyle(int p_channelID, const char* szStyle, std::string& out,
+                           bool p_bShowWDRFalg);
+TARNIS_API int getDnaValbyCmdId(TiXmlElement* start, int id, int& value);
+TARNIS_API int getNodebyCmdId(TiXmlElement* start, int id, TiXmlElement*& node);
+TARNIS_API int DeleteNode(TiXmlElement* root, TiXmlElement* node);
+TARNIS_API int doDnaStyle(TiXmlElement* start, int cmd, const ia_dynamic_params_attr_st* attr);
+TARNIS_API int doCustomizeStyle(TiXmlElement* start, int cmd, ia_dynamic_params_attr_st* attr);
+TARNIS_API int ModifyNodebyCmdId(TiXmlElement* start, int id);
+
+// ---- factory records ----
+// Records of the dynamic style's parameter elements (id and value), depth-first. Returns 0.
+TARNIS_API int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal,
+                          u32* p_pnKeyValNum, bool p_bShowWDRFalg);
+TARNIS_API int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount);
+
+#endif

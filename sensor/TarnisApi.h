@@ -1,0 +1,7 @@
+// Marks the library's external interface; everything else is built with hidden visibility.
+#ifndef TARNIS_API_H
+#define TARNIS_API_H
+
+#define TARNIS_API __attribute__((visibility("default")))
+
+#endif

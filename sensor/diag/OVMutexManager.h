@@ -1,0 +1,26 @@
+// Scope guard of an OVMutex: locks on construction, unlocks on destruction.
+#ifndef OV_MUTEX_MANAGER_H
+#define OV_MUTEX_MANAGER_H
+
+#include "OVMutex.h"
+
+class OVMutexManager {
+public:
+    OVMutexManager(OVMutex* mutex, const char* file, int line) : m_pMutex(mutex) {
+        m_pMutex->Lock(file, line);
+    }
+    ~OVMutexManager() noexcept { m_pMutex->Unlock("product/technic/OVMutex", 74); }
+    OVMutexManager(const OVMutexManager&) = delete;
+    OVMutexManager& operator=(const OVMutexManager&) = delete;
+
+private:
+    OVMutex* m_pMutex;
+};
+
+#define OV_LOCK_CAT2(a, b) a##b
+#define OV_LOCK_CAT(a, b) OV_LOCK_CAT2(a, b)
+// Holds `mutex` until the end of the enclosing scope.
+#define OV_LOCK_SCOPE(mutex) \
+    OVMutexManager OV_LOCK_CAT(ovScopeLock_, __LINE__)(&(mutex), __FILE__, __LINE__)
+
+#endif

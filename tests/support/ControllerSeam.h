@@ -1,0 +1,121 @@
+// The friend test seam of ISensorController: the project's own tests reach the controller's
+// private state and steps through it, never through the exported interface.
+#ifndef TESTS_CONTROLLER_SEAM_H
+#define TESTS_CONTROLLER_SEAM_H
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "ISensorController.h"
+
+class SensorControllerTestSeam {
+public:
+    explicit SensorControllerTestSeam(ISensorController& c) : c(c) {}
+
+    // Members.
+    SysConfig& sysConf() { return c.m_stSysConf; }
+    int32_t& cameraId() { return c.m_nCameraID; }
+    OVMutex& mutex() { return c.m_objMutex; }
+    GThread* thread() { return c.m_pSensorThread; }
+    int32_t& lastScheme() { return c.m_nLastScheme; }
+    int32_t& curScheme() { return c.m_nCurScheme; }
+    int32_t& paramMode() { return c.m_nParamMode; }
+    KeyVal** userKeyVal() { return c.m_ppUserKeyVal; }
+    KeyVal* keyValTmp() { return c.m_pstKeyValTmp; }
+    KeyVal* fctKeyVal() { return c.m_pFctKeyVal; }
+    u32& keyValSum() { return c.m_nKeyValSum; }
+    KeyVal* keyValWork() { return c.m_pstKeyValWork; }
+    keycmd* keyCmdMap() { return c.m_pKeyCmdMap; }
+    u32 version() { return c.m_nVersion; }
+    const VideoStreamModule* videoModule() { return c.m_pVideoStreamModule; }
+    MachineInfo& machineInfo() { return c.m_objMachineInfo; }
+    u32 flags() { return c.m_nFlags.load(); }
+    void setFlag(u32 bits) { c.setFlag(bits); }
+    void clearFlag(u32 bits) { c.clearFlag(bits); }
+    u32& keyCmdNum() { return c.m_nKeyCmdNum; }
+    int32_t& lastSchedule() { return c.m_nLastSchedule; }
+    bool& lprMode() { return c.m_bLprMode; }
+    bool& showWDR() { return c.m_bShowWDRFalg; }
+    bool& scheduleScheme() { return c.m_bScheduleScheme; }
+    bool& autoScheme() { return c.m_bAutoScheme; }
+    bool& limitedIrPower() { return c.m_bisLimitedIrPower; }
+    SensorZoomFocusParam& zoomFocus() { return c.m_stSensorZoomFocusParam; }
+
+    // Private steps.
+    int setParameters(KeyVal* records, u32 count, bool save) {
+        return c.setParameters(records, count, save);
+    }
+    bool parseSensorParameter(const std::string& text, std::vector<std::string>& ids) {
+        return c.parseSensorParameter(text, ids);
+    }
+    int findFromKeyCmdMap(u32 key, keycmd& row) {
+        return c.findFromKeyCmdMap(c.m_pKeyCmdMap, key, row);
+    }
+    int setKeyValToCache(u32 scheme, u32 key, u32 value, bool force) {
+        return c.setKeyValToCache(scheme, key, value, force);
+    }
+    int getKeyValFromCache(u32 scheme, u32 key, u32& value) {
+        return c.getKeyValFromCache(scheme, key, value);
+    }
+    bool isKeyValSame(const KeyVal& record) { return c.isKeyValSame(record); }
+    int paramCheck() { return c.paramCheck(); }
+    int callHandler(KeyHandler handler, u32 cmd, u32 dir, void* value) {
+        return (c.*handler)(cmd, dir, value);
+    }
+    int doIaCmd(u32 cmd, u32 dir, void* value) { return c.doIaCmd(cmd, dir, value); }
+    int notifyToVideo(int key, int value) { return c.notifyToVideo(key, value); }
+    void buildKeyCmdMap() { c.buildKeyCmdMap(); }
+    int switchTo(int scheme, bool force) { return c.switch_to(scheme, force); }
+    int lprSwitchTo(int scheme) { return c.LPR_switch_to(scheme); }
+    int judgeCurScheme(int& scheme, int& schedule) { return c.judgeCurScheme(scheme, schedule); }
+    int sensorThreadPass() { return c.sensorThread(); }
+
+    // Prepares the scheme arrays and the key table the way init does, without styles or
+    // files: `schemes` user schemes plus the factory copy, each holding `factory`.
+    void prepare(const std::vector<KeyVal>& factory, u32 schemes) {
+        c.m_stSysConf.nSchemeSum = schemes;
+        c.m_nKeyValSum = static_cast<u32>(factory.size());
+        const size_t n = factory.size();
+        KeyVal* block = static_cast<KeyVal*>(std::calloc((schemes + 1) * n + 1, sizeof(KeyVal)));
+        c.m_ppUserKeyVal = static_cast<KeyVal**>(std::calloc(schemes + 1, sizeof(KeyVal*)));
+        for (u32 s = 0; s <= schemes; ++s) {
+            c.m_ppUserKeyVal[s] = block + s * n;
+            if (n > 0) {
+                std::memcpy(c.m_ppUserKeyVal[s], factory.data(), n * sizeof(KeyVal));
+            }
+        }
+        c.m_pFctKeyVal = c.m_ppUserKeyVal[schemes];
+        c.m_pstKeyValTmp = static_cast<KeyVal*>(std::calloc(n + 1, sizeof(KeyVal)));
+        c.m_pstKeyValWork = static_cast<KeyVal*>(std::calloc(160, sizeof(KeyVal)));
+        c.buildKeyCmdMap();
+        m_prepared = true;
+    }
+
+    // Releases what prepare allocated (tests that did not run init).
+    void release() {
+        if (!m_prepared) {
+            return;
+        }
+        if (c.m_ppUserKeyVal != nullptr) {
+            std::free(c.m_ppUserKeyVal[0]);
+        }
+        std::free(c.m_ppUserKeyVal);
+        std::free(c.m_pstKeyValTmp);
+        std::free(c.m_pstKeyValWork);
+        std::free(c.m_pKeyCmdMap);
+        c.m_ppUserKeyVal = nullptr;
+        c.m_pstKeyValTmp = nullptr;
+        c.m_pstKeyValWork = nullptr;
+        c.m_pKeyCmdMap = nullptr;
+        c.m_pFctKeyVal = nullptr;
+        c.m_nKeyValSum = 0;
+        m_prepared = false;
+    }
+
+private:
+    ISensorController& c;
+    bool m_prepared = false;
+};
+
+#endif

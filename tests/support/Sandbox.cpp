@@ -1,0 +1,199 @@
+#include "Sandbox.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "IaSim.h"
+
+namespace {
+
+void makeDirs(const std::string& dir) {
+    std::string partial;
+    std::stringstream in(dir);
+    std::string piece;
+    while (std::getline(in, piece, '/')) {
+        if (piece.empty()) {
+            partial += "/";
+            continue;
+        }
+        partial += piece + "/";
+        ::mkdir(partial.c_str(), 0755);
+    }
+}
+
+void removeTree(const std::string& dir) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) {
+        ::unlink(dir.c_str());
+        return;
+    }
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        std::string full = dir + "/" + name;
+        struct stat st;
+        if (::lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            removeTree(full);
+        } else {
+            ::unlink(full.c_str());
+        }
+    }
+    ::closedir(d);
+    ::rmdir(dir.c_str());
+}
+
+void walk(const std::string& base, const std::string& rel, std::vector<std::string>& out) {
+    DIR* d = ::opendir((base + rel).c_str());
+    if (d == nullptr) {
+        return;
+    }
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        std::string r = rel + "/" + name;
+        struct stat st;
+        if (::lstat((base + r).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            walk(base, r, out);
+        } else {
+            out.push_back(r);
+        }
+    }
+    ::closedir(d);
+}
+
+}  // namespace
+
+std::string readHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buf;
+    buf << in.rdbuf();
+    return buf.str();
+}
+
+Sandbox::Sandbox() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && tmp[0] ? tmp : "/tmp") + "/tarnis-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    char* made = ::mkdtemp(buf.data());
+    if (made == nullptr) {
+        std::abort();
+    }
+    m_root = made;
+    for (const char* dir : {"/mnt/mtd/code/config_file", "/mnt/mtd/code/factory_setting",
+                            "/mnt/mtd/log", "/tmp", "/hd1/moduleConfig/sensorConfig/style",
+                            "/hd1/moduleConfig/sensorConfig/styleDiversity"}) {
+        makeDirs(m_root + dir);
+    }
+    ::setenv("SENSOR_ROOT", m_root.c_str(), 1);
+    ::setenv("SENSOR_TIME_SCALE", "0.001", 1);
+    ::setenv("SENSOR_FAKE_TIME", "12:00", 1);
+}
+
+Sandbox::~Sandbox() { removeTree(m_root); }
+
+std::string Sandbox::path(const std::string& cameraPath) const { return m_root + cameraPath; }
+
+void Sandbox::writeFile(const std::string& cameraPath, const std::string& bytes) const {
+    std::string full = path(cameraPath);
+    makeDirs(full.substr(0, full.rfind('/')));
+    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Sandbox::readFile(const std::string& cameraPath) const {
+    return readHostFile(path(cameraPath));
+}
+
+bool Sandbox::exists(const std::string& cameraPath) const {
+    struct stat st;
+    return ::stat(path(cameraPath).c_str(), &st) == 0;
+}
+
+void Sandbox::remove(const std::string& cameraPath) const { ::unlink(path(cameraPath).c_str()); }
+
+void Sandbox::installDeviceData() const {
+    const std::string device = TARNIS_DEVICE_DIR;
+    const std::string style = "/hd1/moduleConfig/sensorConfig/style/";
+    const std::string div = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
+    for (const char* name : {"Style.xml", "Style_dome.xml", "Style_Thermal.xml"}) {
+        writeFile(style + name, readHostFile(device + "/style/" + name));
+    }
+    for (const char* name :
+         {"StyleDiversity.xml", "StyleDiversity_dome.xml", "StyleDiversity_Thermal.xml"}) {
+        writeFile(div + name, readHostFile(device + "/styleDiversity/" + name));
+    }
+    writeFile("/mnt/mtd/code/factory_setting/machineinfo.ini",
+              readHostFile(device + "/machineinfo.ini"));
+    writeFile("/hd1/moduleConfig/moduleConfig.xml", readHostFile(device + "/moduleConfig.xml"));
+}
+
+void Sandbox::writeMachineInfo(int deviceType, const std::string& model,
+                               const std::string& code) const {
+    writeFile("/mnt/mtd/code/factory_setting/machineinfo.ini",
+              "deviceType=" + std::to_string(deviceType) + "\nhardwareModel=" + model +
+                  "\nhardwareCode=" + code + "\n");
+}
+
+void Sandbox::setDebugSwitch(const std::string& content) const {
+    writeFile("/tmp/Debug.sign", content);
+}
+
+std::vector<std::string> Sandbox::listFiles() const {
+    std::vector<std::string> out;
+    walk(m_root, "", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void SandboxTest::SetUp() {
+    sandbox = new Sandbox();
+    iasim::reset();
+}
+
+void SandboxTest::TearDown() {
+    delete sandbox;
+    sandbox = nullptr;
+}
+
+StdoutCapture::StdoutCapture() : m_savedFd(-1), m_active(false) {
+    std::fflush(stdout);
+    char name[] = "/tmp/tarnis-stdout-XXXXXX";
+    int fd = ::mkstemp(name);
+    if (fd < 0) {
+        return;
+    }
+    m_path = name;
+    m_savedFd = ::dup(1);
+    ::dup2(fd, 1);
+    ::close(fd);
+    m_active = true;
+}
+
+StdoutCapture::~StdoutCapture() { stop(); }
+
+std::string StdoutCapture::stop() {
+    if (!m_active) {
+        return "";
+    }
+    std::fflush(stdout);
+    ::dup2(m_savedFd, 1);
+    ::close(m_savedFd);
+    m_active = false;
+    std::string text = readHostFile(m_path);
+    ::unlink(m_path.c_str());
+    return text;
+}
