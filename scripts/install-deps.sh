@@ -11,7 +11,7 @@ pkgs="build-essential cmake pkg-config libtinyxml-dev libgtest-dev libgmock-dev 
 libbenchmark-dev libreadline-dev clang-format binutils"
 if [ "$want_cross" = "--cross" ]; then
     $SUDO dpkg --add-architecture armhf
-    pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libtinyxml-dev:armhf libgtest-dev:armhf"
+    pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libtinyxml-dev:armhf libgtest-dev:armhf libc6:armhf libstdc++6:armhf"
 fi
 missing=""
 for p in $pkgs; do
