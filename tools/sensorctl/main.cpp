@@ -1,7 +1,160 @@
-// Placeholder: the bench tool grows here.
-#include <cstdio>
+// sensorctl: runs one camera channel of libtarnis on this machine, with the simulated image
+// processor and video module, from a script or interactively.
+#include <unistd.h>
 
-int main() {
-    std::puts("sensorctl");
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "Session.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: sensorctl [OPTIONS] [SCRIPT...]\n"
+    "\n"
+    "Runs one channel of the sensor library against the simulated image processor and video\n"
+    "module. Commands come from the SCRIPT files in order, or from standard input (with a\n"
+    "prompt, history and line editing on a terminal); '-' reads standard input.\n"
+    "\n"
+    "Options:\n"
+    "  --root DIR          sandbox root holding the camera's files (default ./sensorctl-root);\n"
+    "                      missing device data and machineinfo.ini are installed there\n"
+    "  --device DIR        device data to install (default: the bundled device/ folder)\n"
+    "  --channel N         1-based video channel (default 1; 2 is the thermal channel)\n"
+    "  --device-type N     deviceType of machineinfo.ini (default 1; 13 thermal, 20 dome, ...)\n"
+    "  --model TEXT        hardwareModel of machineinfo.ini (default Hi3519V101)\n"
+    "  --code TEXT         hardwareCode of machineinfo.ini (default IPC-01)\n"
+    "  --detail TEXT       module detail text, e.g. '(isInfrared=1)(max_scheme=4)'\n"
+    "                      (default: the module of moduleConfig.xml matching the machine)\n"
+    "  --module-id N       module id (default: from moduleConfig.xml)\n"
+    "  --parameters TEXT   module parameter text\n"
+    "  --time-scale X      factor applied to every wait of the library (default 0.01)\n"
+    "  --debug LEVEL       write LEVEL to the root's /tmp/Debug.sign (6 shows the library's\n"
+    "                      debug traces, 7 also whole documents)\n"
+    "  --help              this text and the commands\n"
+    "\n"
+    "Example:\n"
+    "  sensorctl --root /tmp/cam tools/sensorctl/demo.txt\n"
+    "  echo 'set (KEY_BRIGHTNESS,70)' | sensorctl --debug 6 -\n"
+    "\n"
+    "Each command prints its result on one line (a number, true/false with any outputs, or a\n"
+    "parameter text); documents print whole. Errors go to standard error and the session goes\n"
+    "on; the exit status is 1 when any command was in error.\n"
+    "\n";
+
+bool needValue(int argc, char** argv, int& i, std::string& out) {
+    if (i + 1 >= argc) {
+        std::cerr << "sensorctl: option " << argv[i] << " expects a value\n";
+        return false;
+    }
+    out = argv[++i];
+    return true;
+}
+
+bool needInt(int argc, char** argv, int& i, int& out) {
+    std::string text;
+    long v = 0;
+    if (!needValue(argc, argv, i, text)) {
+        return false;
+    }
+    if (!parseInt(text, v)) {
+        std::cerr << "sensorctl: option " << argv[i - 1] << " expects a number, got '" << text
+                  << "'\n";
+        return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
+
+// 0: run; 1: error; 2: help shown.
+int parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        bool ok = true;
+        if (a == "--help" || a == "-h") {
+            return 2;
+        } else if (a == "--root") {
+            ok = needValue(argc, argv, i, o.root);
+        } else if (a == "--device") {
+            ok = needValue(argc, argv, i, o.deviceDir);
+        } else if (a == "--channel") {
+            ok = needInt(argc, argv, i, o.channel);
+        } else if (a == "--device-type") {
+            ok = needInt(argc, argv, i, o.deviceType);
+            o.machineGiven = true;
+        } else if (a == "--model") {
+            ok = needValue(argc, argv, i, o.model);
+            o.machineGiven = true;
+        } else if (a == "--code") {
+            ok = needValue(argc, argv, i, o.code);
+            o.machineGiven = true;
+        } else if (a == "--detail") {
+            ok = needValue(argc, argv, i, o.detail);
+            o.detailGiven = true;
+        } else if (a == "--module-id") {
+            ok = needInt(argc, argv, i, o.moduleId);
+        } else if (a == "--parameters") {
+            ok = needValue(argc, argv, i, o.parameters);
+        } else if (a == "--time-scale") {
+            ok = needValue(argc, argv, i, o.timeScale);
+        } else if (a == "--debug") {
+            ok = needValue(argc, argv, i, o.debugLevel);
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::cerr << "sensorctl: unknown option " << a << " (see --help)\n";
+            return 1;
+        } else {
+            o.scripts.push_back(a);
+        }
+        if (!ok) {
+            return 1;
+        }
+    }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    int parsed = parseOptions(argc, argv, options);
+    if (parsed == 2) {
+        std::fputs(kUsage, stdout);
+        printHelp();
+        return 0;
+    }
+    if (parsed != 0) {
+        return 2;
+    }
+    Session session(options);
+    if (!session.prepareRoot()) {
+        return 2;
+    }
+    bool goOn = true;
+    for (const std::string& script : options.scripts) {
+        if (script == "-") {
+            goOn = session.runStream(std::cin, "stdin");
+        } else {
+            std::ifstream in(script);
+            if (!in) {
+                std::cerr << "sensorctl: cannot read " << script << "\n";
+                return 2;
+            }
+            goOn = session.runStream(in, script);
+        }
+        if (!goOn) {
+            break;
+        }
+    }
+    if (options.scripts.empty()) {
+        if (::isatty(0)) {
+            session.runInteractive();
+        } else {
+            session.runStream(std::cin, "stdin");
+        }
+    }
+    session.shutdown();
+    std::fflush(stdout);
+    return session.errorCount() == 0 ? 0 : 1;
 }
