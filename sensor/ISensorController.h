@@ -226,6 +226,26 @@ private:
     bool isKeyValSame(const KeyVal& p_stKeyVal);
     int paramCheck();
     // engine internals
+    // A scheme array is current: 0 <= m_nCurScheme <= nSchemeSum.
+    bool hasCurrentScheme() const;
+    // Forced write into the current scheme; nothing while no scheme is current.
+    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
+    // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
+    void applySchemeMode(int32_t p_nMode);
+    // Thermal channel: hands its special keys to their handler or the video module; true
+    // when the key was one of them.
+    bool routeThermalKey(KeyVal& p_stKeyVal);
+    // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
+    // only to be stored.
+    bool shareDayNightKey(const KeyVal& p_stKeyVal);
+    // Limited infrared power: false when near and far strengths together exceed the limit.
+    bool irPowerAllowed(const KeyVal& p_stKeyVal);
+    // Plain and shadow light keys by the light type; false when the record is to be skipped.
+    bool routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey);
+    // Calls the key's handler; 0 or the negated key of the row.
+    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
+    // Stores an applied record in the current scheme.
+    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -241,6 +261,8 @@ private:
     int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int notifyToVideo(int p_nKey, int p_nVal);
     // handler internals
+    // The current scheme's cached value of a key, 0 when it is not cached.
+    u32 cachedOrZero(u32 p_nKey);
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
