@@ -382,9 +382,12 @@ TEST_F(EngineTest, UnlimitedIrPowerAcceptsAnySum) {
     EXPECT_EQ(90, cached(0, 163));
 }
 
-TEST_F(EngineTest, NegativeStrengthCountsAsHugeUnderTheLimit) {
+TEST_F(EngineTest, StrengthSumIsTakenAsUnsigned) {
+    // Far is cached at 60: -61 + 60 wraps to the largest number, -1 + 60 to 59.
     seam->limitedIrPower() = true;
-    EXPECT_EQ(-163, controller->setParameter(163, -1, true));
+    EXPECT_EQ(-163, controller->setParameter(163, -61, true));
+    EXPECT_EQ(0, controller->setParameter(163, -1, true));
+    EXPECT_EQ(-1, cached(0, 163));
 }
 
 class IrPartnerReadTest : public SandboxTest {
