@@ -91,8 +91,10 @@ long long OVFile::getLength() {
     if (m_pFile == nullptr) {
         return -1;
     }
-    // Buffered output counts as part of the file.
-    std::fflush(m_pFile);
+    if (isReplaceMode(m_nMode)) {
+        // Buffered output counts as part of the file.
+        std::fflush(m_pFile);
+    }
     struct stat st;
     if (::fstat(::fileno(m_pFile), &st) != 0) {
         return -1;
