@@ -12,25 +12,21 @@
 #include "XmlString.h"
 
 namespace {
+using Files = std::vector<std::string>;
 class PlatformSandboxTest : public SandboxTest {};
 
 TEST_F(PlatformSandboxTest, ResolvesAbsolutePathsUnderTheRoot) {
     const std::string root = sandbox->root();
-    EXPECT_EQ(root + "/tmp/Debug.sign", OVPath::resolve("/tmp/Debug.sign"));
     EXPECT_EQ("relative/x", OVPath::resolve("relative/x"));
     ::setenv("SENSOR_ROOT", (root + "//").c_str(), 1);
-    EXPECT_EQ(root + "/hd1", OVPath::resolve("/hd1"));
+    EXPECT_EQ(root + "/tmp/Debug.sign", OVPath::resolve("/tmp/Debug.sign"));
     ::setenv("SENSOR_ROOT", "", 1);  // empty: paths are used as given
     EXPECT_EQ("/tmp/Debug.sign", OVPath::resolve("/tmp/Debug.sign"));
-    EXPECT_TRUE(OVPath::exists("/"));
     ::setenv("SENSOR_ROOT", root.c_str(), 1);
-    EXPECT_FALSE(OVPath::exists("/tmp/Debug.sign"));
-    sandbox->setDebugSwitch("6\n");
-    EXPECT_TRUE(OVPath::exists("/tmp/Debug.sign"));
 }
 
 TEST_F(PlatformSandboxTest, NothingIsWrittenOutsideTheRoot) {
-    const std::string probe = "/mnt/mtd/code/config_file/tarnis-probe-" + std::to_string(getpid());
+    const std::string probe = "/mnt/mtd/code/config_file/probe-" + std::to_string(getpid());
     OVFile file;
     ASSERT_TRUE(file.open(probe.c_str(), OVFile::modeWrite | OVFile::modeTruncate));
     file.close();
@@ -39,21 +35,19 @@ TEST_F(PlatformSandboxTest, NothingIsWrittenOutsideTheRoot) {
     logger.writeLog("[t]", "x");
     ASSERT_TRUE(saveXmlFile(TiXmlDocument(), "/tmp/merge_style_ch9.xml"));
     EXPECT_EQ(0, sy_system("touch /hd1/moduleConfig/touched", 30));
-    EXPECT_EQ(::access(probe.c_str(), F_OK), -1);
-    EXPECT_EQ(
-        (std::vector<std::string>{"/hd1/moduleConfig/touched", probe,
-                                  "/mnt/mtd/log/SensorError.log", "/tmp/merge_style_ch9.xml"}),
-        sandbox->listFiles());
+    EXPECT_NE(0, ::access(probe.c_str(), F_OK));
+    EXPECT_EQ((Files{"/hd1/moduleConfig/touched", probe, "/mnt/mtd/log/SensorError.log",
+                     "/tmp/merge_style_ch9.xml"}),
+              sandbox->listFiles());
 }
 
-TEST_F(PlatformSandboxTest, ShellCommandRunsGlobsInsideTheRoot) {
+TEST_F(PlatformSandboxTest, ShellCommandExpandsGlobsInsideTheRoot) {
+    const std::string dir = "/mnt/mtd/code/config_file/";
     for (const char* name : {"sensor0.cfg", "sensor3.cfg", "sensor4.cfg", "sensor-thermal2.cfg"}) {
-        sandbox->writeFile(std::string("/mnt/mtd/code/config_file/") + name, "x");
+        sandbox->writeFile(dir + name, "x");
     }
     EXPECT_EQ(0, sy_system("rm -rf /mnt/mtd/code/config*/sensor[0-3].cfg", 30));
-    EXPECT_EQ((std::vector<std::string>{"/mnt/mtd/code/config_file/sensor-thermal2.cfg",
-                                        "/mnt/mtd/code/config_file/sensor4.cfg"}),
-              sandbox->listFiles());
+    EXPECT_EQ((Files{dir + "sensor-thermal2.cfg", dir + "sensor4.cfg"}), sandbox->listFiles());
 }
 
 TEST_F(PlatformSandboxTest, ShellCommandResolvesOnlyWordsStartingWithSlash) {
