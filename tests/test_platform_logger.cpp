@@ -8,7 +8,7 @@ namespace {
 const std::string kLog = "/mnt/mtd/log/SensorError.log";
 
 class PlatformLoggerTest : public SandboxTest {
-  protected:
+protected:
     void write(int maxSize, const std::string& text, const char* path = kLog.c_str()) {
         OVLogger logger;
         ASSERT_TRUE(logger.init(path, maxSize, 3));

@@ -29,7 +29,7 @@ bool pollUntil(const std::atomic<int>& value, int atLeast) {
 }
 
 class PlatformThreadTest : public SandboxTest {
-  protected:
+protected:
     std::atomic<int> entered{0}, left{0}, starts{0}, stops{0}, unused{0};
     function<int> pass(std::atomic<int>& a, std::atomic<int>& b) {
         return function<int>(new Pass(a, b));
