@@ -48,7 +48,7 @@ Strings sets() {
 }
 
 class EngineTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         controller.reset(new ISensorController());

@@ -21,7 +21,7 @@ using Line = std::vector<std::string>;
 // The simulated video module, writing each notification and the processor calls made before
 // it onto one time line: "video channel/key/value" and "ia channel/command/value".
 class TimelineVideo : public SimVideoModule {
-  public:
+public:
     int notifySensorParam(int channel, int key, int value) const override {
         {
             std::lock_guard<std::mutex> lock(m_lineMutex);
@@ -42,7 +42,7 @@ class TimelineVideo : public SimVideoModule {
         iasim::clearLog();
     }
 
-  private:
+private:
     static std::string triple(int a, int b, int c) {
         return std::to_string(a) + "/" + std::to_string(b) + "/" + std::to_string(c);
     }
@@ -64,7 +64,7 @@ const std::vector<KeyVal> kFactory = {{8000, 0}, {8001, 0}, {8002, 0}, {8003, 24
                                       {151, 6},  {152, 45}, {9102, 0}, {190, 0}};
 
 class HandlerTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         setshowBeawayFalg(true);
