@@ -147,6 +147,12 @@ struct FieldText {
     char text[N + 1];
 };
 
+// The console line for an id text that cannot be read.
+void printIdsRefused(int line, const std::string& ids) {
+    std::printf("%s%d getParameters fail p_strIds = %s \n", SENSOR_SOURCE_NAME, line, ids.c_str());
+    std::fflush(stdout);
+}
+
 // Number of ")" in a parameter text: the most records it can yield.
 size_t countClosingParens(const std::string& text) {
     return static_cast<size_t>(std::count(text.begin(), text.end(), ')'));
@@ -215,9 +221,7 @@ bool ISensorController::getParameter(int p_nKey, int& p_nVal) {
 bool ISensorController::getParameters(const std::string& p_strIds, std::string& p_strParameters) {
     std::vector<std::string> vecIds;
     if (!parseSensorParameter(p_strIds, vecIds)) {
-        std::printf("%s%d getParameters fail p_strIds = %s \n", SENSOR_SOURCE_NAME, __LINE__,
-                    p_strIds.c_str());
-        std::fflush(stdout);
+        printIdsRefused(__LINE__, p_strIds);
         return false;
     }
     p_strParameters.clear();
@@ -250,9 +254,7 @@ int ISensorController::SensorCheck(std::string& p_strParameters) {
     // The check needs its three request numbers; anything else is refused like a malformed
     // text.
     if (!parseSensorParameter(p_strParameters, vecIds) || vecIds.size() < 3) {
-        std::printf("%s%d getParameters fail p_strIds = %s \n", SENSOR_SOURCE_NAME, __LINE__,
-                    p_strParameters.c_str());
-        std::fflush(stdout);
+        printIdsRefused(__LINE__, p_strParameters);
         return 0;
     }
     ia_sensor_check_st stCheck;
