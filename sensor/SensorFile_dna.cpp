@@ -310,8 +310,12 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
 
     // 2.
     TiXmlDocument objDnaStyleDoc;
-    SENSOR_ASSERT(parseXmlText(objDnaStyleDoc, strDnaStyle.c_str()),
-                  "objDnaStyleDoc.LoadMem(strDnaStyle.c_str(), TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str());
+    SENSOR_ASSERT(bParsed, "objDnaStyleDoc.LoadMem(strDnaStyle.c_str(), TIXML_ENCODING_UTF8)", "%s",
+                  "");
+    if (!bParsed) {
+        objDnaStyleDoc.Clear();  // records only from a whole document
+    }
 
     // 3. One record per parameter element, in document order.
     if (p_pnKeyValNum != nullptr) {

@@ -162,8 +162,12 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     TiXmlDocument doc_style_div;
     SENSOR_ASSERT(parseXmlText(doc_style, *ui_style),
                   "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
-    SENSOR_ASSERT(parseXmlText(doc_style_div, ui_styleDiversity),
-                  "doc_style_div.LoadMem(ui_styleDiversity, TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bDivParsed = parseXmlText(doc_style_div, ui_styleDiversity);
+    SENSOR_ASSERT(bDivParsed, "doc_style_div.LoadMem(ui_styleDiversity, TIXML_ENCODING_UTF8)", "%s",
+                  "");
+    if (!bDivParsed) {
+        doc_style_div.Clear();  // half a rule is no rule: nothing of a broken text applies
+    }
 
     // 3-4. Each rule whose condition holds applies its edits in document order.
     TiXmlElement* node_first = doc_style_div.RootElement();

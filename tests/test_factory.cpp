@@ -149,7 +149,7 @@ TEST_F(FactoryTest, UnparsableStyleIsWalkedAsFarAsItParsed) {
 TEST_F(FactoryTest, WalkStopsAtTheArraysRoom) {
     iasim::setDynamicCmds(0, {});
     std::string style = "<s>";
-    for (int i = 1; i <= 175; ++i) {
+    for (int i = 101; i <= 275; ++i) {
         style += "<p id=\"" + std::to_string(i) + "\" value=\"" + std::to_string(i) + "\"/>";
     }
     StdoutCapture capture;
@@ -157,7 +157,7 @@ TEST_F(FactoryTest, WalkStopsAtTheArraysRoom) {
     EXPECT_NE(std::string::npos, capture.stop().find("*p_pnCount <= 160   ~~~Assertion failed.\n"));
     EXPECT_EQ(kCapacity, count);
     ASSERT_EQ(kCapacity, records.size());
-    EXPECT_EQ((Record{160, 160}), records.back());
+    EXPECT_EQ((Record{260, 260}), records.back());
     for (u32 i = kCapacity; i < kCapacity + 10; ++i) {
         EXPECT_EQ(kSentinelKey, array[i].key);
     }
@@ -166,7 +166,7 @@ TEST_F(FactoryTest, WalkStopsAtTheArraysRoom) {
 TEST_F(FactoryTest, ExactlyFullArrayIsNotReported) {
     iasim::setDynamicCmds(0, {});
     std::string style = "<s>";
-    for (int i = 1; i <= 160; ++i) {
+    for (int i = 101; i <= 260; ++i) {
         style += "<p id=\"" + std::to_string(i) + "\" value=\"0\"/>";
     }
     StdoutCapture capture;
