@@ -118,14 +118,6 @@ TEST_F(FactoryTest, PlaceholdersGiveRecordsOnlyWhenTheirFunctionIsHidden) {
     EXPECT_EQ((Records{{11, 0}}), factory(style, true));
 }
 
-TEST_F(FactoryTest, CountStartsAtZero) {
-    iasim::setDynamicCmds(0, {});
-    factory("<s/>");
-    EXPECT_EQ(0u, count);
-    factory("<s><p id=\"1\" value=\"1\"/></s>");
-    EXPECT_EQ(1u, count);
-}
-
 TEST_F(FactoryTest, TextWithoutElementsGivesNoRecords) {
     StdoutCapture capture;
     EXPECT_EQ((Records{}), factory("not xml"));
