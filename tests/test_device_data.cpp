@@ -326,6 +326,10 @@ struct ProductCase {
     std::vector<u32> absent;
 };
 
+void PrintTo(const ProductCase& c, std::ostream* os) {
+    *os << c.detail;
+}
+
 class ProductDifferences : public DeviceDataTest,
                            public ::testing::WithParamInterface<ProductCase> {};
 

@@ -363,6 +363,10 @@ struct ModifyCase {
     const char* enableList;
 };
 
+void PrintTo(const ModifyCase& c, std::ostream* os) {
+    *os << "id " << c.id;
+}
+
 class ModifyEnableList : public ::testing::TestWithParam<ModifyCase> {};
 
 TEST_P(ModifyEnableList, RewritesTheExclusiveSwitches) {

@@ -138,6 +138,10 @@ struct ConditionCase {
     bool applies;
 };
 
+void PrintTo(const ConditionCase& c, std::ostream* os) {
+    *os << c.condition << " on " << c.detail;
+}
+
 class RuleCondition : public MergeTest, public ::testing::WithParamInterface<ConditionCase> {};
 
 TEST_P(RuleCondition, DecidesWhetherTheRuleApplies) {

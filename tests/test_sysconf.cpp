@@ -137,6 +137,10 @@ struct SchemeSumCase {
     u32 schemes;
 };
 
+void PrintTo(const SchemeSumCase& c, std::ostream* os) {
+    *os << c.detail;
+}
+
 class SchemeSum : public SysConfTest, public ::testing::WithParamInterface<SchemeSumCase> {};
 
 TEST_P(SchemeSum, ReadFromTheDetailText) {
