@@ -14,14 +14,16 @@
 #include "SensorXmlText.h"
 #include "XmlString.h"
 
+// Shared by every controller of the process and read by their sensor threads; the
+// accessors load and store it atomically, so no caller sees a raced value.
 bool g_bShoWBeawayFalg = true;
 
 void setshowBeawayFalg(bool value) {
-    g_bShoWBeawayFalg = value;
+    __atomic_store_n(&g_bShoWBeawayFalg, value, __ATOMIC_RELAXED);
 }
 
 bool getshowBeawayFalg() {
-    return g_bShoWBeawayFalg;
+    return __atomic_load_n(&g_bShoWBeawayFalg, __ATOMIC_RELAXED);
 }
 
 namespace {
@@ -207,7 +209,7 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
     if (p_bShowWDRFalg) {
         removeElementWithId(root, kWdrPlaceholder);
     }
-    if (g_bShoWBeawayFalg) {
+    if (getshowBeawayFalg()) {
         removeElementWithId(root, kBeawayPlaceholder);
     }
 
