@@ -126,7 +126,7 @@ bool includes(std::vector<int> all, std::vector<int> part) {
 }
 
 class DeviceDataTest : public SandboxTest {
-  protected:
+protected:
     void TearDown() override {
         setshowBeawayFalg(true);
         SandboxTest::TearDown();

@@ -47,7 +47,7 @@ std::string printed(const std::string& xml) {
 
 // A parsed output document with lookups by id.
 class Doc {
-  public:
+public:
     explicit Doc(const std::string& xml) { m_doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8); }
     TiXmlElement* root() { return m_doc.RootElement(); }
     TiXmlElement* find(int id) { return find(root(), id); }
@@ -69,7 +69,7 @@ class Doc {
         return out;
     }
 
-  private:
+private:
     static TiXmlElement* find(TiXmlElement* e, int id) {
         if (e == nullptr) {
             return nullptr;
@@ -89,7 +89,7 @@ class Doc {
 };
 
 class DnaStyleTest : public SandboxTest {
-  protected:
+protected:
     void TearDown() override {
         setshowBeawayFalg(true);
         SandboxTest::TearDown();

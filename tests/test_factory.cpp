@@ -31,7 +31,7 @@ std::ostream& operator<<(std::ostream& os, const Record& r) {
 using Records = std::vector<Record>;
 
 class FactoryTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         for (KeyVal& kv : array) {

@@ -57,7 +57,7 @@ std::vector<std::string> tabKeys(const std::string& merged) {
 using Keys = std::vector<std::string>;
 
 class MergeTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         memset(&config, 0, sizeof(config));

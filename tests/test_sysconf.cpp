@@ -22,7 +22,7 @@ std::string stem(const std::string& name) {
 // Every base style names itself in its root element; every diversity document adds a tab
 // that names it, so the merged text shows which pair was used.
 class SysConfTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         for (const char* name : {"Style.xml", "Style_dome.xml", "Style_Thermal.xml"}) {
