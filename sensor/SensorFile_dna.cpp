@@ -43,7 +43,7 @@ const int kKeepProcessorDefault = 100;
 // A style value v >= 200 of the maximum shutter means: default v - 200 over the style's own
 // items.
 const int kOwnItemsOffset = 200;
-// Placeholders removed when WDR, respectively Beaway, is offered.
+// Placeholders: 10 is removed when WDR is offered, 11 when Beaway is offered.
 const int kWdrPlaceholder = 10;
 const int kBeawayPlaceholder = 11;
 // The two switches that exclude each other in the UI.
@@ -102,8 +102,8 @@ void takeListedStyleDefault(int index, int nVal, ia_dynamic_params_attr_st& attr
     fflush(stdout);
 }
 
-// Step 3.2 of the rewrite for the shutter and focus-limit parameters: the style's own
-// default (or, for the maximum shutter, its own item list) wins over the processor's.
+// For the shutter and focus-limit parameters the style's own default (or, for the maximum
+// shutter, its own item list) wins over the processor's.
 void applyStyleDefault(TiXmlElement* root, int index, int cmd, ia_dynamic_params_attr_st& attr) {
     if (cmd != kMaxShutter && cmd != kFixShutter && cmd != kFocusNearLimit) {
         return;
@@ -168,7 +168,7 @@ bool collectRecords(const TiXmlElement* element, KeyVal* records, u32* count) {
 }  // namespace
 
 int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg) {
-    // 1. Commands whose ranges depend on the sensor.
+    // Commands whose ranges depend on the sensor.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
     SENSOR_ASSERT(OVS_SUCCESS == ia_ioctrl_v2(p_channelID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
@@ -177,13 +177,13 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
                   "IA_CMD_OPT_GET, (void*)(&dnaCmdList))",
                   "%s", "");
 
-    // 2.
+    // The style document every walk below starts from.
     TiXmlDocument objStyleXmlDoc;
     SENSOR_ASSERT(parseXmlText(objStyleXmlDoc, szStyle),
                   "objStyleXmlDoc.LoadMem(szStyle, TIXML_ENCODING_UTF8)", "%s", "");
     TiXmlElement* root = objStyleXmlDoc.RootElement();
 
-    // 3. Each command's default and items, as the processor reports them.
+    // Each command's default and items, as the processor reports them.
     SENSOR_DBG("dnaCmdList.cmd_cnt(%d)\n", dnaCmdList.cmd_cnt);
     const int nCmdCount = clampCount(dnaCmdList.cmd_cnt, kMaxDynamicCmds);
     ia_dynamic_params_attr_st dnaParamList;
@@ -205,7 +205,7 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
                       "%s", "");
     }
 
-    // 4-5. Placeholders of the functions that are offered.
+    // Placeholders of the functions that are offered.
     if (p_bShowWDRFalg) {
         removeElementWithId(root, kWdrPlaceholder);
     }
@@ -213,7 +213,6 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
         removeElementWithId(root, kBeawayPlaceholder);
     }
 
-    // 6.
     getXmlString(objStyleXmlDoc, out);
     return OVS_SUCCESS;
 }
@@ -304,13 +303,12 @@ int ModifyNodebyCmdId(TiXmlElement* start, int id) {
 
 int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
                bool p_bShowWDRFalg) {
-    // 1. The style as the processor's ranges shape it.
+    // The style as the processor's ranges shape it.
     std::string strDnaStyle;
     SENSOR_ASSERT(OVS_SUCCESS == getDnaStyle(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg),
                   "OVS_SUCCESS == getDnaStyle(p_channelID,p_szStyle, strDnaStyle,p_bShowWDRFalg)",
                   "%s", "");
 
-    // 2.
     TiXmlDocument objDnaStyleDoc;
     const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str());
     SENSOR_ASSERT(bParsed, "objDnaStyleDoc.LoadMem(strDnaStyle.c_str(), TIXML_ENCODING_UTF8)", "%s",
@@ -319,7 +317,7 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
         objDnaStyleDoc.Clear();  // records only from a whole document
     }
 
-    // 3. One record per parameter element, in document order.
+    // One record per parameter element, in document order.
     if (p_pnKeyValNum != nullptr) {
         *p_pnKeyValNum = 0;
         style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);

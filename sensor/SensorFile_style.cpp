@@ -157,7 +157,7 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     }
     const char* detail = moduleConfig != nullptr ? moduleConfig->szDetail : "";
 
-    // 1-2. Both documents.
+    // Both documents.
     TiXmlDocument doc_style;
     TiXmlDocument doc_style_div;
     SENSOR_ASSERT(parseXmlText(doc_style, *ui_style),
@@ -169,7 +169,7 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
         doc_style_div.Clear();  // half a rule is no rule: nothing of a broken text applies
     }
 
-    // 3-4. Each rule whose condition holds applies its edits in document order.
+    // Each rule whose condition holds applies its edits in document order.
     TiXmlElement* node_first = doc_style_div.RootElement();
     SENSOR_ASSERT(NULL != node_first, "NULL != (node_first = doc_style_div.RootElement())", "%s",
                   "");
@@ -198,17 +198,17 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
         }
     }
 
-    // 5. The merged document as the XML library prints it, in the channel's file.
+    // The merged document as the XML library prints it, in the channel's file.
     char filename[kFileNameRoom] = {0};
     snprintf(filename, sizeof(filename), kMergedStyleFormat, p_nChannelID);
     saveXmlFile(doc_style, filename);
 
-    // 6.
+    // The whole merged document, for the info level.
     std::string strMerged;
     getXmlString(doc_style, strMerged);
     SENSOR_INFO_C(kColorMagenta, "%s\n", strMerged.c_str());
 
-    // 7. The style text becomes the merged file's content.
+    // The style text becomes the merged file's content.
     SENSOR_ASSERT(reloadMergedText(filename, ui_style) > 0,
                   "loadFromFile(filename, *ui_style, file_len) > 0", "%s", "");
     return OVS_SUCCESS;

@@ -149,7 +149,7 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
         return OVS_SUCCESS;
     }
 
-    // 1-2. Empty record, then the copy of the module configuration.
+    // Empty record, then the copy of the module configuration.
     memset(p_stSysConf, 0, sizeof(*p_stSysConf));
     ModuleConfig& moduleConfig = p_stSysConf->moduleConfig;
     snprintf(moduleConfig.szAux1, sizeof(moduleConfig.szAux1), "%s", "xxx");
@@ -160,13 +160,13 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     copyModuleText(moduleConfig.szParameters, sizeof(moduleConfig.szParameters),
                    p_objModuleConfigure.getParameters());
 
-    // 3. Number of user schemes.
+    // Number of user schemes.
     if (getDetailFieldTou32(moduleConfig.szDetail, kSchemeSumField, &p_stSysConf->nSchemeSum) !=
         0) {
         p_stSysConf->nSchemeSum = kDefaultSchemeSum;
     }
 
-    // 4-5. Device type of the board.
+    // Device type of the board.
     MachineInfo machineInfo;
     SENSOR_ASSERT(SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
                   "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
@@ -177,12 +177,12 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                   "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
                   p_stSysConf->nDeviceType);
 
-    // 6. Base style and diversity documents of this device and channel.
+    // Base style and diversity documents of this device and channel.
     const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
     const std::string strStyleFileName = std::string(kStyleDir) + files.style;
     const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
 
-    // 7. The base style becomes the record's style text.
+    // The base style becomes the record's style text.
     const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
     SENSOR_ASSERT(loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
@@ -190,7 +190,7 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                   "getFileLen(strStyleFileName.c_str())) > 0",
                   "%s", "");
 
-    // 8. The diversity document, held only for the merge.
+    // The diversity document, held only for the merge.
     const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
     char* ui_styleDiversity = allocStyleText(nDivLen);
     SENSOR_ASSERT(loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
@@ -198,14 +198,13 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                   "getFileLen(strStyleDivFileName.c_str())) > 0",
                   "%s", "");
 
-    // 9. Merge the device's edits into the style.
+    // Merge the device's edits into the style.
     SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
                                             &p_stSysConf->szUIStyle, ui_styleDiversity),
                   "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
                   "&p_stSysConf->szUIStyle, ui_styleDiversity)",
                   "%s", "");
 
-    // 10.
     free(ui_styleDiversity);
     return OVS_SUCCESS;
 }
