@@ -103,7 +103,7 @@ ChildRun runInChild(const Sandbox& sandbox, const std::function<void()>& body) {
 }
 
 class DiagTest : public SandboxTest {
-  protected:
+protected:
     // Output of one statement of the trace unit, with the switch file holding `level`.
     std::string traceOutput(SensorTraceKind kind, int color, const char* msg) {
         StdoutCapture capture;

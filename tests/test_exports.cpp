@@ -180,7 +180,7 @@ bool isAllowed(const std::string& name) {
 }
 
 class ExportsTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         const char* dir = std::getenv("TARNIS_BUILD_DIR");
         s_path = std::string(dir != nullptr ? dir : ".") + "/libtarnis.so";

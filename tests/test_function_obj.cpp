@@ -23,38 +23,38 @@ int answer() {
 
 // A body that counts its calls and its destruction.
 class CountingBody : public function_obj_base<int> {
-  public:
+public:
     CountingBody(std::atomic<int>& calls, std::atomic<int>& deletions)
         : m_calls(calls), m_deletions(deletions) {}
     ~CountingBody() override { ++m_deletions; }
     int operator()() override { return ++m_calls; }
 
-  private:
+private:
     std::atomic<int>& m_calls;
     std::atomic<int>& m_deletions;
 };
 
 class Worker {
-  public:
+public:
     virtual ~Worker() {}
     virtual int run() { return 1; }
 };
 
 class SpecialWorker : public Worker {
-  public:
+public:
     int run() override { return ++runs * 10; }
     int runs = 0;
 };
 
 class FunctionObjTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { m_liveBefore = RefCountManager::getInstance().liveCounters(); }
     int extraCounters() { return RefCountManager::getInstance().liveCounters() - m_liveBefore; }
 
     std::atomic<int> calls{0};
     std::atomic<int> deletions{0};
 
-  private:
+private:
     int m_liveBefore = 0;
 };
 

@@ -112,7 +112,7 @@ const std::string kAssertHeaderStart =
     kRed + "[sensor assert] file:SensorKeyVal.cpp fun:keyval_correct line:";
 
 class KeyValCorrectTest : public SandboxTest {
-  protected:
+protected:
     std::vector<iasim::Call> corrections() {
         std::vector<iasim::Call> out;
         for (const iasim::Call& call : iasim::callLog()) {

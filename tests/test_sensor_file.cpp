@@ -50,7 +50,7 @@ std::string bytesOf(const std::vector<unsigned char>& bytes) {
 }
 
 class SensorFileTest : public SandboxTest {
-  protected:
+protected:
     // A mutable copy of a camera path, for the functions that take char*.
     char* name(const char* path) {
         m_name.assign(path, path + std::char_traits<char>::length(path) + 1);
@@ -63,7 +63,7 @@ class SensorFileTest : public SandboxTest {
                                                0x22, 0,    0, 0, 0xff, 0xff, 0xff, 0xff,  //
                                                4,    3,    2, 1, 1,    0,    0,    0x7f});
 
-  private:
+private:
     std::vector<char> m_name;
 };
 

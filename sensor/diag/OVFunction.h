@@ -15,7 +15,7 @@
 
 template <typename R>
 class function_obj_base {
-  public:
+public:
     virtual ~function_obj_base() {}
     virtual R operator()() = 0;
 };
@@ -26,11 +26,11 @@ class function_obj;
 // A free function returning R.
 template <typename R>
 class function_obj<R, R (*)()> : public function_obj_base<R> {
-  public:
+public:
     explicit function_obj(R (*fn)()) : m_fn(fn) {}
     R operator()() override { return m_fn(); }
 
-  private:
+private:
     R (*m_fn)();
 };
 
@@ -43,11 +43,11 @@ struct bind_funcobj0 {
 
 template <typename R, typename T>
 class function_obj<R, bind_funcobj0<R, T>> : public function_obj_base<R> {
-  public:
+public:
     function_obj(R (T::*method)(), T* object) : m_method(method), m_object(object) {}
     R operator()() override { return (m_object->*m_method)(); }
 
-  private:
+private:
     R (T::*m_method)();
     T* m_object;
 };
@@ -57,7 +57,7 @@ class BaseSafePointer {};
 // Shared ownership of a heap object through a RefCountManager counter.
 template <typename T>
 class SafePointer : public BaseSafePointer {
-  public:
+public:
     explicit SafePointer(T* p) : m_pObject(p), m_pCounter(nullptr) {
         if (p == nullptr) {
             ThrowNullPointerException("Construct from NULL original pointer");
@@ -112,7 +112,7 @@ class SafePointer : public BaseSafePointer {
         throw OVRuntimeError(message);
     }
 
-  private:
+private:
     void inc_reference() const {
         if (m_pCounter == nullptr) {
             ThrowNullPointerException("Already destructed 1");
@@ -138,14 +138,14 @@ class SafePointer : public BaseSafePointer {
 
 template <typename R>
 class function {
-  public:
+public:
     explicit function(R (*fn)()) : m_ptr(new function_obj<R, R (*)()>(fn)) {}
     explicit function(function_obj_base<R>* obj) : m_ptr(obj) {}
     function(const function& other) = default;
     virtual ~function() {}
     R operator()() const { return (*m_ptr.get())(); }
 
-  private:
+private:
     SafePointer<function_obj_base<R>> m_ptr;
 };
 

@@ -131,7 +131,7 @@ void appendConsoleHeader(std::string& out, const char* tag, const Site& site) {
 
 // The error log, opened for one group of records and closed again.
 class ErrorLog {
-  public:
+public:
     ErrorLog() { m_logger.init(kErrorLogFile, kErrorLogMaxSize, kErrorLogFiles); }
 
     __attribute__((format(printf, 3, 0))) void recordV(const char* tag, const char* fmt,
@@ -153,7 +153,7 @@ class ErrorLog {
         record(tag, kLogHeaderFmt, site.file, site.func, site.line);
     }
 
-  private:
+private:
     OVLogger m_logger;
 };
 
