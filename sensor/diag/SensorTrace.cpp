@@ -121,19 +121,12 @@ void consoleWrite(const std::string& block) {
     std::fflush(stdout);
 }
 
-void appendColorPrefix(std::string& out, int color) {
-    append(out, kColorPrefixFmt, 0, color);
-}
-
-void appendConsoleHeader(std::string& out, const char* tag, const Site& site) {
-    append(out, kConsoleHeaderFmt, tag, site.file, site.func, site.line);
-}
-
 // The error log, opened for one group of records and closed again.
 class ErrorLog {
 public:
     ErrorLog() { m_logger.init(kErrorLogFile, kErrorLogMaxSize, kErrorLogFiles); }
 
+    // Formats into the log buffer (cut at its size) and writes one record.
     __attribute__((format(printf, 3, 0))) void recordV(const char* tag, const char* fmt,
                                                        va_list args) {
         char buffer[kLogBufferSize];
@@ -142,60 +135,57 @@ public:
         m_logger.writeLog(tag, buffer);
     }
 
-    __attribute__((format(printf, 3, 4))) void record(const char* tag, const char* fmt, ...) {
-        va_list args;
-        va_start(args, fmt);
-        recordV(tag, fmt, args);
-        va_end(args);
-    }
-
     void recordHeader(const char* tag, const Site& site) {
-        record(tag, kLogHeaderFmt, site.file, site.func, site.line);
+        char buffer[kLogBufferSize];
+        std::snprintf(buffer, sizeof(buffer), kLogHeaderFmt, site.file, site.func, site.line);
+        m_logger.writeLog(tag, buffer);
     }
 
 private:
     OVLogger m_logger;
 };
 
+// The one formatting routine of every statement: a coloured block on the console (with the
+// header line when `site` is given and the kind has a tag) and, for logged kinds, the same
+// header and text as records of one error-log group.
+__attribute__((format(printf, 4, 0))) void emitV(const TraceKindRow& row, int color,
+                                                 const Site* site, const char* fmt, va_list args) {
+    const bool withHeader = site != nullptr && row.tag != nullptr;
+    va_list forLog;
+    va_copy(forLog, args);
+
+    std::string block;
+    append(block, kColorPrefixFmt, 0, row.color == kStatementColor ? color : row.color);
+    if (withHeader) {
+        append(block, kConsoleHeaderFmt, row.tag, site->file, site->func, site->line);
+    }
+    appendV(block, fmt, args);
+    block += kColorReset;
+    consoleWrite(block);
+
+    if (row.logged) {
+        ErrorLog log;
+        if (withHeader) {
+            log.recordHeader(row.tag, *site);
+        }
+        log.recordV(row.tag, fmt, forLog);
+    }
+    va_end(forLog);
+}
+
+__attribute__((format(printf, 4, 5))) void emit(const TraceKindRow& row, int color,
+                                                const Site* site, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    emitV(row, color, site, fmt, args);
+    va_end(args);
+}
+
 const TraceKindRow* rowOf(SensorTraceKind kind) {
     if (kind < kTraceDbg || kind > kTracePlain) {
         return nullptr;
     }
     return &kKindRows[kind];
-}
-
-int colorOf(const TraceKindRow& row, int statementColor) {
-    return row.color == kStatementColor ? statementColor : row.color;
-}
-
-// Failed check, first group: header and condition line on the console and in the log.
-void reportCondition(const TraceKindRow& row, const char* condition, const Site& site) {
-    std::string block;
-    appendColorPrefix(block, row.color);
-    appendConsoleHeader(block, row.tag, site);
-    append(block, kConditionFmt, condition);
-    block += kColorReset;
-    consoleWrite(block);
-
-    ErrorLog log;
-    log.recordHeader(row.tag, site);
-    log.record(row.tag, kConditionFmt, condition);
-}
-
-// Failed check, second group: the message alone, on the console and in a fresh log.
-__attribute__((format(printf, 2, 0))) void reportMessage(const TraceKindRow& row, const char* fmt,
-                                                         va_list args) {
-    va_list forLog;
-    va_copy(forLog, args);
-    std::string block;
-    appendColorPrefix(block, row.color);
-    appendV(block, fmt, args);
-    block += kColorReset;
-    consoleWrite(block);
-
-    ErrorLog log;
-    log.recordV(row.tag, fmt, forLog);
-    va_end(forLog);
 }
 
 }  // namespace
@@ -227,27 +217,12 @@ void sensorTrace(SensorTraceKind kind, int color, const char* file, const char* 
     const Site site = {file, func, line};
     va_list args;
     va_start(args, fmt);
-    va_list forLog;
-    va_copy(forLog, args);
-
-    std::string block;
-    appendColorPrefix(block, colorOf(*row, color));
-    if (row->tag != nullptr) {
-        appendConsoleHeader(block, row->tag, site);
-    }
-    appendV(block, fmt, args);
-    block += kColorReset;
-    consoleWrite(block);
-
-    if (row->logged) {
-        ErrorLog log;
-        log.recordHeader(row->tag, site);
-        log.recordV(row->tag, fmt, forLog);
-    }
-    va_end(forLog);
+    emitV(*row, color, &site, fmt, args);
     va_end(args);
 }
 
+// Two report groups, each after a fresh look at the switch file: the header with the
+// condition line, then the message alone; then the abort when the switch is on.
 void sensorAssertFailed(const char* condition, const char* file, const char* func,
                         const char* signature, int line, const char* fmt, ...) {
     const TraceKindRow& row = kKindRows[kAssertRow];
@@ -255,14 +230,14 @@ void sensorAssertFailed(const char* condition, const char* file, const char* fun
 
     updateDebugLevel();
     if (levelPasses(row)) {
-        reportCondition(row, condition, site);
+        emit(row, kColorNone, &site, kConditionFmt, condition);
     }
 
     updateDebugLevel();
     if (levelPasses(row)) {
         va_list args;
         va_start(args, fmt);
-        reportMessage(row, fmt, args);
+        emitV(row, kColorNone, nullptr, fmt, args);
         va_end(args);
     }
 
