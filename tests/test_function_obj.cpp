@@ -34,7 +34,7 @@ struct Worker {
     virtual int run() { return -1; }
 };
 
-struct SpecialWorker : Worker {
+struct DerivedWorker : Worker {
     int run() override { return ++runs * 10; }
     int runs = 0;
 };
@@ -68,7 +68,7 @@ TEST_F(FunctionObjTest, CopiesShareOneObjectDeletedOnceByTheLastCopy) {
 }
 
 TEST_F(FunctionObjTest, BoundMemberCallsTheObjectsOverride) {
-    SpecialWorker worker;
+    DerivedWorker worker;
     function<int> body(new function_obj<int, bind_funcobj0<int, Worker>>(&Worker::run, &worker));
     EXPECT_EQ(body(), 10);
     EXPECT_EQ(function<int>(body)(), 20);
