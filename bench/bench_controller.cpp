@@ -83,7 +83,7 @@ void copyInto(const std::string& root, const std::string& from, const std::strin
 // A sandbox root of the benchmark's own with the bundled device data; the clock runs
 // unscaled to zero so no wait costs time.
 class BenchRoot {
-  public:
+public:
     BenchRoot() {
         char pattern[] = "/tmp/tarnis-bench-XXXXXX";
         const char* made = ::mkdtemp(pattern);
@@ -115,7 +115,7 @@ class BenchRoot {
         }
     }
 
-  private:
+private:
     std::string m_root;
 };
 
@@ -133,7 +133,7 @@ ModuleConfigure benchModule() {
 
 // Redirects stdout to /dev/null while it lives: the engine writes a line per list applied.
 class QuietStdout {
-  public:
+public:
     QuietStdout() {
         std::fflush(stdout);
         m_nSaved = ::dup(1);
@@ -147,7 +147,7 @@ class QuietStdout {
         ::close(m_nSaved);
     }
 
-  private:
+private:
     int m_nSaved;
 };
 
@@ -184,7 +184,7 @@ double processorCallNs() {
 
 // Wall time of the timed loop, for the ratio.
 class LoopClock {
-  public:
+public:
     LoopClock() : m_start(std::chrono::steady_clock::now()) {}
     double nsPerIteration(const benchmark::State& state) const {
         std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - m_start;
@@ -192,7 +192,7 @@ class LoopClock {
                                       : 0.0;
     }
 
-  private:
+private:
     std::chrono::steady_clock::time_point m_start;
 };
 

@@ -38,13 +38,13 @@ const long kTryLockPauseUs = 10000;
 
 // Releases a mutex that the pass took with TryLock when the scope ends.
 class AdoptedLock {
-  public:
+public:
     explicit AdoptedLock(OVMutex& mutex) : m_rMutex(mutex) {}
     ~AdoptedLock() { m_rMutex.Unlock(__FILE__, __LINE__); }
     AdoptedLock(const AdoptedLock&) = delete;
     AdoptedLock& operator=(const AdoptedLock&) = delete;
 
-  private:
+private:
     OVMutex& m_rMutex;
 };
 

@@ -70,7 +70,7 @@ AVStreamParam stream(int fps, int encoder = 0, int height = 1080) {
 }
 
 class InitTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         sandbox->installDeviceData();

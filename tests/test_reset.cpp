@@ -61,7 +61,7 @@ ModuleConfigure moduleWith(const std::string& detail, int id) {
 // A video module whose stream query can be held, to catch a factory reset in the middle
 // of its init.
 class GateVideoModule : public SimVideoModule {
-  public:
+public:
     int getStreamParams(std::vector<AVStreamParam>& out) const override {
         std::unique_lock<std::mutex> lock(m_gate);
         if (m_bArmed) {
@@ -87,7 +87,7 @@ class GateVideoModule : public SimVideoModule {
         m_cv.notify_all();
     }
 
-  private:
+private:
     mutable std::mutex m_gate;
     mutable std::condition_variable m_cv;
     bool m_bArmed = false;
@@ -95,7 +95,7 @@ class GateVideoModule : public SimVideoModule {
 };
 
 class ResetTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         sandbox->installDeviceData();

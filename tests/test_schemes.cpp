@@ -38,7 +38,7 @@ Sets processorSets() {
 }
 
 class SchemeTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         ctl = std::make_unique<ISensorController>();

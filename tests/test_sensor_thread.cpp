@@ -60,7 +60,7 @@ bool eventually(Cond cond) {
 }
 
 class SensorThreadTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         ctl = std::make_unique<ISensorController>();

@@ -28,7 +28,7 @@ const int kOpsPerThread = 80;
 const int kResets = 4;
 
 class StressTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         sandbox->installDeviceData();
