@@ -147,6 +147,12 @@ TEST_F(StressTest, ConcurrentHostCallsSwitchesAndResetsEndConsistent) {
     }
     EXPECT_EQ(0u, seam->flags() & (busy_flags_mask | initing_flag | uniniting_flag));
     EXPECT_EQ(1, ctl->getSensorStatus());
+    // The sensor thread took part: it read the day/night state.
+    int stateReads = 0;
+    for (const iasim::Call& call : iasim::callLog()) {
+        stateReads += (call.cmd == 153) ? 1 : 0;
+    }
+    EXPECT_GT(stateReads, 0);
 }
 
 }  // namespace
