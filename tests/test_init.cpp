@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -299,6 +302,28 @@ TEST_F(InitTest, UinitBeforeInitDoesNothingAndUinitTwiceIsSafe) {
     ASSERT_TRUE(ctl->init(moduleWith(kDetail)));
     EXPECT_EQ(155u, seam->keyCmdNum());
     EXPECT_TRUE(seam->thread()->isRunning());
+}
+
+TEST_F(InitTest, UinitStopsTheThreadWhileAPassWaitsForTheMutex) {
+    initWith();
+    // Day/night mode keeps every pass wanting the mutex.
+    ASSERT_EQ(0, ctl->setParameter(8000, 2, true));
+    seam->mutex().Lock(__FILE__, __LINE__);
+    std::atomic<bool> released{false};
+    std::thread host([&] {
+        ctl->uinit();
+        released = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!released.load() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const bool releasedWhileHeld = released.load();
+    seam->mutex().Unlock(__FILE__, __LINE__);
+    host.join();
+    EXPECT_TRUE(releasedWhileHeld);
+    EXPECT_FALSE(seam->thread()->isRunning());
+    EXPECT_EQ(nullptr, seam->userKeyVal());
 }
 
 struct VideoCase {
