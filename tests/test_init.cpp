@@ -20,6 +20,7 @@
 #include "GThread.h"
 #include "IaSim.h"
 #include "ISensorController.h"
+#include "OrvaneTime.h"
 #include "Sandbox.h"
 #include "SimVideoModule.h"
 
@@ -309,6 +310,10 @@ TEST_F(InitTest, UinitStopsTheThreadWhileAPassWaitsForTheMutex) {
     // Day/night mode keeps every pass wanting the mutex.
     ASSERT_EQ(0, ctl->setParameter(8000, 2, true));
     seam->mutex().Lock(__FILE__, __LINE__);
+    // A few passes (scaled seconds) bring the thread to its try-lock loop.
+    for (int i = 0; i < 20; ++i) {
+        OrvaneTime::wait(OrvaneTime(1, 0));
+    }
     std::atomic<bool> released{false};
     std::thread host([&] {
         ctl->uinit();
