@@ -2,13 +2,9 @@
 // LPR scheme 1, the WDR and Beaway decisions, the first scheme, bad files and styles.
 #include <sys/stat.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,7 +13,6 @@
 #include "GThread.h"
 #include "IaSim.h"
 #include "ISensorController.h"
-#include "OrvaneTime.h"
 #include "Sandbox.h"
 #include "SimVideoModule.h"
 
@@ -199,15 +194,12 @@ TEST_F(InitTest, TheVideoModuleDecidesWdrAndBeaway) {
 TEST_F(InitTest, SchemeModeInSchemeZeroDecidesTheFirstScheme) {
     for (int mode : {0, 1}) {
         initWith();
-        editFile(0, 8000, mode);
-        editFile(0, 8003, 0);
-        editFile(0, 8004, 0);
-        editFile(0, 34, 11);
-        editFile(1, 8003, 0);
-        editFile(1, 8004, 0);
-        editFile(2, 8001, 10);
-        editFile(2, 8003, 18);
-        editFile(2, 34, 33);
+        const int edits[][3] = {{0, 8000, mode}, {0, 8003, 0},  {0, 8004, 0},
+                                {0, 34, 11},     {1, 8003, 0},  {1, 8004, 0},
+                                {2, 8001, 10},   {2, 8003, 18}, {2, 34, 33}};
+        for (const auto& e : edits) {
+            editFile(e[0], static_cast<u32>(e[1]), e[2]);
+        }
         destroy();
         iasim::clearLog();
         initWith();
@@ -254,28 +246,6 @@ TEST_F(InitTest, AStyleWithoutParametersGivesAnEmptyWorkingChannel) {
     EXPECT_EQ("", sandbox->readFile(paramFile(3)));
     EXPECT_TRUE(ctl->setParamScheme(2));
     EXPECT_TRUE(ctl->resetToLastParameters());
-}
-
-TEST_F(InitTest, UinitStopsTheThreadWhileAPassWaitsForTheMutex) {
-    initWith();
-    ASSERT_EQ(0, ctl->setParameter(8000, 2, true));  // every pass wants the mutex
-    seam->mutex().Lock(__FILE__, __LINE__);
-    for (int i = 0; i < 20; ++i) {  // a few passes reach the try-lock loop
-        OrvaneTime::wait(OrvaneTime(1, 0));
-    }
-    std::atomic<bool> released{false};
-    std::thread host([&] {
-        ctl->uinit();
-        released = true;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!released.load() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    const bool releasedWhileHeld = released.load();
-    seam->mutex().Unlock(__FILE__, __LINE__);
-    host.join();
-    EXPECT_TRUE(releasedWhileHeld);
 }
 
 }  // namespace

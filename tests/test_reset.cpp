@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,33 +40,16 @@ std::string paramFile(int scheme, const char* kind = "") {
     return "/mnt/mtd/code/config_file/sensor" + std::string(kind) + std::to_string(scheme) + ".cfg";
 }
 
-// A video module whose stream query can be held, to catch a reset inside its init.
-class GateVideoModule : public SimVideoModule {
-public:
+// A video module whose stream query waits while the test holds `gate`: a reset is caught
+// inside its init.
+struct GateVideoModule : SimVideoModule {
     int getStreamParams(std::vector<AVStreamParam>& out) const override {
-        std::unique_lock<std::mutex> lock(m_gate);
-        m_bReached = true;
-        m_cv.notify_all();
-        m_cv.wait(lock, [this] { return !m_bHeld; });
-        lock.unlock();
+        reached = true;
+        std::lock_guard<std::mutex> wait(gate);
         return SimVideoModule::getStreamParams(out);
     }
-    void hold(bool held) {
-        std::lock_guard<std::mutex> lock(m_gate);
-        m_bHeld = held;
-        m_bReached = false;
-        m_cv.notify_all();
-    }
-    bool waitReached() {
-        std::unique_lock<std::mutex> lock(m_gate);
-        return m_cv.wait_for(lock, std::chrono::seconds(20), [this] { return m_bReached; });
-    }
-
-private:
-    mutable std::mutex m_gate;
-    mutable std::condition_variable m_cv;
-    bool m_bHeld = false;
-    mutable bool m_bReached = false;
+    mutable std::mutex gate;
+    mutable std::atomic<bool> reached{false};
 };
 
 class ResetTest : public SandboxTest {
@@ -215,27 +197,34 @@ TEST_F(ResetTest, SetParamSchemeDuringAResetWaitsForIt) {
     std::atomic<int> finished{0};
     int resetOrder = 0;
     int schemeOrder = 0;
-    bool switched = false;
-    video.hold(true);
+    video.gate.lock();
+    video.reached = false;
     std::thread resetter([&] {
         ctl->resetParameters();
         resetOrder = ++finished;
     });
-    ASSERT_TRUE(video.waitReached());  // inside the reset's init, holding the controller
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!video.reached && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    if (!video.reached) {  // the reset should hold the controller inside its init by now
+        video.gate.unlock();
+        resetter.join();
+        FAIL() << "the reset never reached the video module";
+    }
     std::thread host([&] {
-        switched = ctl->setParamScheme(1);
+        EXPECT_TRUE(ctl->setParamScheme(1));
         schemeOrder = ++finished;
     });
     for (int i = 0; i < 50; ++i) {
         OrvaneTime::wait(OrvaneTime(1, 0));
     }
     EXPECT_EQ(0, finished.load());
-    video.hold(false);
+    video.gate.unlock();
     resetter.join();
     host.join();
     EXPECT_EQ(1, resetOrder);
     EXPECT_EQ(2, schemeOrder);
-    EXPECT_TRUE(switched);
     EXPECT_EQ(1, seam->curScheme());
 }
 

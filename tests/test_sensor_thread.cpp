@@ -21,6 +21,10 @@ namespace {
 
 using Sets = std::vector<std::pair<int, int>>;
 
+// Scheme mode, an empty window 00:00-00:00, brightness, saturation, day/night mode.
+const std::vector<KeyVal> kRecords = {{8000, 0}, {8001, 0}, {8002, 0},  {8003, 0},
+                                      {8004, 0}, {34, 50},  {2337, 50}, {144, 2}};
+
 Sets processorSets() {
     Sets out;
     for (const iasim::Call& call : iasim::callLog()) {
@@ -57,15 +61,9 @@ protected:
     // Four schemes in scheme mode `mode` (1 schedule, 2 day/night) with empty windows;
     // brightness is 10, 20, 30, 40 by scheme. Scheme 0 current.
     void prepare(int mode) {
-        seam->prepare({{8000, mode},
-                       {8001, 0},
-                       {8002, 0},
-                       {8003, 0},
-                       {8004, 0},
-                       {34, 50},
-                       {2337, 50},
-                       {144, 2}},
-                      4);
+        std::vector<KeyVal> records = kRecords;
+        records[0].value = mode;
+        seam->prepare(records, 4);
         for (int s = 0; s < 4; ++s) {
             seam->userKeyVal()[s][5].value = 10 * s + 10;
         }
