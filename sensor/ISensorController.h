@@ -61,7 +61,7 @@ TARNIS_API void setshowBeawayFalg(bool value);
 TARNIS_API bool getshowBeawayFalg();
 
 class TARNIS_API ISensorController {
-public:
+  public:
     // ---- construction and small accessors ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
@@ -211,7 +211,7 @@ public:
     int getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
     int setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
 
-private:
+  private:
     friend class SensorControllerTestSeam;
 
     // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
@@ -276,9 +276,40 @@ private:
     int judgeCurScheme(int& nScheme, int& nSchedule);
     int sensorThread();
     // scheme internals
+    // One pass of the thread body. p_bLocked: the caller already has exclusive access
+    // (init); otherwise the pass takes m_objMutex with a try-lock loop after its wait.
+    int sensorPass(bool p_bLocked);
+    // Takes m_objMutex for a pass; false (not taken) when a stop or a busy bit ends the pass.
+    bool lockForPass();
+    // The decision and switch of one pass; m_objMutex held (or exclusive access).
+    int schemePass();
+    int dayNightPass();
+    int schedulePass(int p_nScheme);
+    int lprWindowPass(int p_nScheme, int p_nSchedule);
+    int lprOutsidePass();
+    // Waits in 500 ms steps until no busy bit is set.
+    void waitWhileBusy();
+    // true when the arrays exist and 0 <= scheme <= nSchemeSum.
+    bool isSchemeUsable(int p_nScheme) const;
 
     // ---- lifecycle, restore and UI internals ----
     // lifecycle internals
+    // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
+    // markers; parameter files of every scheme; WDR and Beaway from the video module.
+    void initAllocSchemes();
+    void initCheckVersion();
+    void initDeviceMarkers(MachineInfo& p_objMachine);
+    void initLoadSchemes();
+    const KeyVal* initSchemeDefaults(u32 p_nScheme);
+    void initVideoDecisions(const MachineInfo& p_objMachine);
+    // Frees the arrays and the key table and nulls their pointers.
+    void releaseArrays();
+    // Removes this channel kind's parameter files.
+    void removeParamFiles();
+    // Reset internals: the file holds a whole scheme; the module configuration to re-init.
+    bool lastParamFileReadable(const char* p_szName);
+    bool readModuleDocuments(ModuleConfigure& p_objModule);
+    void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
 
     // ---- flag word: updated atomically by host threads and the sensor thread ----
