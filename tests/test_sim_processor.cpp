@@ -30,7 +30,7 @@ std::vector<std::string> logLines() {
 }
 
 class SimProcessorTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { iasim::reset(); }
     void TearDown() override { iasim::reset(); }
 };
