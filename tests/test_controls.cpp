@@ -21,7 +21,7 @@ using Action = std::function<bool(ISensorController&)>;
 int g_sink = 0;  // receives what the direct getters read
 
 class ControlsTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         setshowBeawayFalg(true);
@@ -243,7 +243,7 @@ TEST_F(ControlsTest, HeatStatusAndVersionText) {
 }
 
 class ShutterTest : public ControlsTest {
-  protected:
+protected:
     void SetUp() override {
         ControlsTest::SetUp();
         std::vector<int> items;

@@ -26,7 +26,7 @@ std::string styleWithMaxShutter(const std::vector<const char*>& values) {
 }
 
 class UiDocumentsTest : public SandboxTest {
-  protected:
+protected:
     void SetUp() override {
         SandboxTest::SetUp();
         ctl.reset(new ISensorController());
