@@ -311,6 +311,24 @@ class TARNIS_API ISensorController {
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
+    // Polls the video module (no lock) until it reports the processor running, at most 30 times.
+    void waitForProcessorReady() const;
+    // The language entry of an id, entry 0 for an unknown id, null for an empty table.
+    const UILanguage* findUILanguage(int p_nLanguageId) const;
+    // Appends the current scheme's records, corrected against the processor's limits.
+    void appendCorrectedScheme(std::string& p_strParameters);
+    // Appends the current scheme's records as last saved in its parameter file.
+    void appendSavedScheme(std::string& p_strParameters);
+    // Engine accessors of one key: getParameter / setParameter(key, value, true) == 0.
+    bool getByKey(int p_nKey, int& p_nVal);
+    bool setByKey(int p_nKey, int p_nVal);
+    // Direct processor access through doIaCmd: get into / set from one value.
+    bool readCmd(u32 p_nCmd, int& p_nVal);
+    bool sendCmd(u32 p_nCmd, int p_nVal);
+    // The shutter step list (at most 30 values) into p_pSteps; returns the count.
+    u32 getShutterSteps(int* p_pSteps);
+    // Reads the current shutter and finds its first position in the step list.
+    bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
 
     // ---- flag word: updated atomically by host threads and the sensor thread ----
     void setFlag(u32 p_nBits) { m_nFlags.fetch_or(p_nBits); }
