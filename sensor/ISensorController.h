@@ -61,7 +61,7 @@ TARNIS_API void setshowBeawayFalg(bool value);
 TARNIS_API bool getshowBeawayFalg();
 
 class TARNIS_API ISensorController {
-  public:
+public:
     // ---- construction and small accessors ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
@@ -211,7 +211,7 @@ class TARNIS_API ISensorController {
     int getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
     int setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
 
-  private:
+private:
     friend class SensorControllerTestSeam;
 
     // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
