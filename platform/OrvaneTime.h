@@ -18,7 +18,8 @@ private:
 
 class OVDeviceTime {
 public:
-    OVDeviceTime(int hour, int minute, int second) : m_nHour(hour), m_nMinute(minute), m_nSecond(second) {}
+    OVDeviceTime(int hour, int minute, int second)
+        : m_nHour(hour), m_nMinute(minute), m_nSecond(second) {}
     // Local time, or SENSOR_FAKE_TIME when it is set and well formed.
     static OVDeviceTime getCurrentTime();
     int getHour() const { return m_nHour; }

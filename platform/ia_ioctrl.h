@@ -61,8 +61,8 @@ static_assert(sizeof(ia_sensor_check_st) == 16, "sensor check record is 16 bytes
 #endif
 
 // Returns 0 on success; channel is 0-based.
-__attribute__((visibility("default"))) int ia_ioctrl_v2(int channel, ia_cmd_e cmd,
-                                                        ia_cmd_opt_e opt, void* data);
+__attribute__((visibility("default"))) int ia_ioctrl_v2(int channel, ia_cmd_e cmd, ia_cmd_opt_e opt,
+                                                        void* data);
 
 #ifdef __cplusplus
 }

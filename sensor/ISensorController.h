@@ -226,6 +226,26 @@ private:
     bool isKeyValSame(const KeyVal& p_stKeyVal);
     int paramCheck();
     // engine internals
+    // A scheme array is current: 0 <= m_nCurScheme <= nSchemeSum.
+    bool hasCurrentScheme() const;
+    // Forced write into the current scheme; nothing while no scheme is current.
+    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
+    // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
+    void applySchemeMode(int32_t p_nMode);
+    // Thermal channel: hands its special keys to their handler or the video module; true
+    // when the key was one of them.
+    bool routeThermalKey(KeyVal& p_stKeyVal);
+    // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
+    // only to be stored.
+    bool shareDayNightKey(const KeyVal& p_stKeyVal);
+    // Limited infrared power: false when near and far strengths together exceed the limit.
+    bool irPowerAllowed(const KeyVal& p_stKeyVal);
+    // Plain and shadow light keys by the light type; false when the record is to be skipped.
+    bool routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey);
+    // Calls the key's handler; 0 or the negated key of the row.
+    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
+    // Stores an applied record in the current scheme.
+    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -241,6 +261,8 @@ private:
     int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int notifyToVideo(int p_nKey, int p_nVal);
     // handler internals
+    // The current scheme's cached value of a key, 0 when it is not cached.
+    u32 cachedOrZero(u32 p_nKey);
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
@@ -254,10 +276,59 @@ private:
     int judgeCurScheme(int& nScheme, int& nSchedule);
     int sensorThread();
     // scheme internals
+    // One pass of the thread body. p_bLocked: the caller already has exclusive access
+    // (init); otherwise the pass takes m_objMutex with a try-lock loop after its wait.
+    int sensorPass(bool p_bLocked);
+    // Takes m_objMutex for a pass; false (not taken) when a stop or a busy bit ends the pass.
+    bool lockForPass();
+    // The decision and switch of one pass; m_objMutex held (or exclusive access).
+    int schemePass();
+    int dayNightPass();
+    int schedulePass(int p_nScheme);
+    int lprWindowPass(int p_nScheme, int p_nSchedule);
+    int lprOutsidePass();
+    // Waits in 500 ms steps until no busy bit is set.
+    void waitWhileBusy();
+    // true when the arrays exist and 0 <= scheme <= nSchemeSum.
+    bool isSchemeUsable(int p_nScheme) const;
 
     // ---- lifecycle, restore and UI internals ----
     // lifecycle internals
+    // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
+    // markers; parameter files of every scheme; WDR and Beaway from the video module.
+    void initAllocSchemes();
+    void initCheckVersion();
+    void initDeviceMarkers(MachineInfo& p_objMachine);
+    void initLoadSchemes();
+    const KeyVal* initSchemeDefaults(u32 p_nScheme);
+    void initVideoDecisions(const MachineInfo& p_objMachine);
+    // Frees the arrays and the key table and nulls their pointers.
+    void releaseArrays();
+    // Removes this channel kind's parameter files.
+    void removeParamFiles();
+    // Reset internals: the file holds a whole scheme; the module configuration to re-init.
+    bool lastParamFileReadable(const char* p_szName);
+    bool readModuleDocuments(ModuleConfigure& p_objModule);
+    void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
+    // Polls the video module (no lock) until it reports the processor running, at most 30 times.
+    void waitForProcessorReady() const;
+    // The language entry of an id, entry 0 for an unknown id, null for an empty table.
+    const UILanguage* findUILanguage(int p_nLanguageId) const;
+    // Appends the current scheme's records, corrected against the processor's limits.
+    void appendCorrectedScheme(std::string& p_strParameters);
+    // Appends the current scheme's records as last saved in its parameter file.
+    void appendSavedScheme(std::string& p_strParameters);
+    // Engine accessors of one key: getParameter / setParameter(key, value, true) == 0.
+    bool getByKey(int p_nKey, int& p_nVal);
+    bool setByKey(int p_nKey, int p_nVal);
+    // Direct processor access through doIaCmd: get into / set from one value.
+    bool readCmd(u32 p_nCmd, int& p_nVal);
+    bool sendCmd(u32 p_nCmd, int p_nVal);
+    // The shutter step list (at most 30 values) into p_pSteps; returns the count.
+    u32 getShutterSteps(int* p_pSteps);
+    // Reads the current shutter and finds its first position in the step list.
+    bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
 
     // ---- flag word: updated atomically by host threads and the sensor thread ----
     void setFlag(u32 p_nBits) { m_nFlags.fetch_or(p_nBits); }

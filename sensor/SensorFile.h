@@ -40,8 +40,8 @@ TARNIS_API int getDetailFieldToStr(const char* detail, const char* name, char* v
 TARNIS_API int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
                           char* ui_styleDiversity);
 // One edit ("Modify", "AddAfter", "Delete") of the first tab whose "key" is tab_key. 0.
-TARNIS_API int updateStyleTab(TiXmlDocument* doc_style, const char* operation,
-                              const char* tab_key, const TiXmlElement* content);
+TARNIS_API int updateStyleTab(TiXmlDocument* doc_style, const char* operation, const char* tab_key,
+                              const TiXmlElement* content);
 
 // ---- dynamic style ----
 // Rewrites the style from the processor's dynamic ranges into `out`. Returns 0.
@@ -56,8 +56,8 @@ TARNIS_API int ModifyNodebyCmdId(TiXmlElement* start, int id);
 
 // ---- factory records ----
 // Records of the dynamic style's parameter elements (id and value), depth-first. Returns 0.
-TARNIS_API int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal,
-                          u32* p_pnKeyValNum, bool p_bShowWDRFalg);
+TARNIS_API int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
+                          bool p_bShowWDRFalg);
 TARNIS_API int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount);
 
 #endif

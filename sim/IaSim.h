@@ -22,8 +22,8 @@ struct Call {
     int channel;
     int cmd;
     int opt;
-    int value;                   // the int at the data pointer after the call (0 for records)
-    std::vector<int32_t> record; // the whole record for record commands and ranges, else empty
+    int value;                    // the int at the data pointer after the call (0 for records)
+    std::vector<int32_t> record;  // the whole record for record commands and ranges, else empty
     int result;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <typeinfo>
 
 #include "OVRuntimeError.h"
 #include "RefCountManager.h"
@@ -87,6 +88,8 @@ public:
             std::abort();
         }
         if (m_pCounter->dec_reference() == 0) {
+            // No other pointer refers to the counter any more: release it before handing it
+            // back, since the manager may reuse or free it.
             delete m_pObject;
             m_pObject = nullptr;
             m_pCounter->unLock();
@@ -99,7 +102,8 @@ public:
     T* get() const { return m_pObject; }
     T* operator->() const { return m_pObject; }
 
-    static const char* typeName() { return "17function_obj_baseIiE"; }
+    // The platform's type-information name of T ("17function_obj_baseIiE" for the bodies).
+    static const char* typeName() { return typeid(T).name(); }
 
     [[noreturn]] static void ThrowNullPointerException(const char* text) {
         std::string message = std::string("SafePointer Report:") + typeName() + " " + text;

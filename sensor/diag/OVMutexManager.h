@@ -9,7 +9,13 @@ public:
     OVMutexManager(OVMutex* mutex, const char* file, int line) : m_pMutex(mutex) {
         m_pMutex->Lock(file, line);
     }
-    ~OVMutexManager() noexcept { m_pMutex->Unlock("product/technic/OVMutex", 74); }
+    // A destructor lets no exception out.
+    ~OVMutexManager() noexcept {
+        try {
+            m_pMutex->Unlock("product/technic/OVMutex", 74);
+        } catch (...) {
+        }
+    }
     OVMutexManager(const OVMutexManager&) = delete;
     OVMutexManager& operator=(const OVMutexManager&) = delete;
 

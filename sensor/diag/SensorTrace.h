@@ -25,24 +25,32 @@ void sensorAssertFailed(const char* condition, const char* file, const char* fun
                         const char* signature, int line, const char* fmt, ...)
     __attribute__((format(printf, 6, 7)));
 
-#define SENSOR_DBG(...) sensorTrace(kTraceDbg, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_DBG_C(color, ...) sensorTrace(kTraceDbg, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_INFO(...) sensorTrace(kTraceInfo, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_INFO_C(color, ...) sensorTrace(kTraceInfo, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_WARN(...) sensorTrace(kTraceWarn, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_ERR(...) sensorTrace(kTraceErr, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_TRACE(...) sensorTrace(kTracePlain, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_TRACE_C(color, ...) sensorTrace(kTracePlain, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_DBG(...) \
+    sensorTrace(kTraceDbg, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_DBG_C(color, ...) \
+    sensorTrace(kTraceDbg, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_INFO(...) \
+    sensorTrace(kTraceInfo, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_INFO_C(color, ...) \
+    sensorTrace(kTraceInfo, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_WARN(...) \
+    sensorTrace(kTraceWarn, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_ERR(...) \
+    sensorTrace(kTraceErr, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_TRACE(...) \
+    sensorTrace(kTracePlain, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_TRACE_C(color, ...) \
+    sensorTrace(kTracePlain, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
 
 // Evaluates `cond` once; when false, reports `text` (the condition as the system quotes it)
 // and the formatted message, then goes on unless the assertion switch is on. An empty
 // message is written SENSOR_ASSERT(cond, text, "%s", "").
-#define SENSOR_ASSERT(cond, text, ...)                                                   \
-    do {                                                                                 \
-        if (!(cond)) {                                                                   \
-            sensorAssertFailed(text, SENSOR_SOURCE_NAME, __func__, __PRETTY_FUNCTION__, \
-                               __LINE__, __VA_ARGS__);                                   \
-        }                                                                                \
+#define SENSOR_ASSERT(cond, text, ...)                                                            \
+    do {                                                                                          \
+        if (!(cond)) {                                                                            \
+            sensorAssertFailed(text, SENSOR_SOURCE_NAME, __func__, __PRETTY_FUNCTION__, __LINE__, \
+                               __VA_ARGS__);                                                      \
+        }                                                                                         \
     } while (0)
 
 #endif

@@ -103,9 +103,13 @@ Sandbox::Sandbox() {
     ::setenv("SENSOR_FAKE_TIME", "12:00", 1);
 }
 
-Sandbox::~Sandbox() { removeTree(m_root); }
+Sandbox::~Sandbox() {
+    removeTree(m_root);
+}
 
-std::string Sandbox::path(const std::string& cameraPath) const { return m_root + cameraPath; }
+std::string Sandbox::path(const std::string& cameraPath) const {
+    return m_root + cameraPath;
+}
 
 void Sandbox::writeFile(const std::string& cameraPath, const std::string& bytes) const {
     std::string full = path(cameraPath);
@@ -123,7 +127,9 @@ bool Sandbox::exists(const std::string& cameraPath) const {
     return ::stat(path(cameraPath).c_str(), &st) == 0;
 }
 
-void Sandbox::remove(const std::string& cameraPath) const { ::unlink(path(cameraPath).c_str()); }
+void Sandbox::remove(const std::string& cameraPath) const {
+    ::unlink(path(cameraPath).c_str());
+}
 
 void Sandbox::installDeviceData() const {
     const std::string device = TARNIS_DEVICE_DIR;
@@ -183,7 +189,9 @@ StdoutCapture::StdoutCapture() : m_savedFd(-1), m_active(false) {
     m_active = true;
 }
 
-StdoutCapture::~StdoutCapture() { stop(); }
+StdoutCapture::~StdoutCapture() {
+    stop();
+}
 
 std::string StdoutCapture::stop() {
     if (!m_active) {

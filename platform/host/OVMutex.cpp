@@ -1,0 +1,24 @@
+#include "OVMutex.h"
+
+// The source location is part of the interface so that a host can record who holds a lock;
+// this implementation does not keep it.
+
+OVMutex::OVMutex() {
+    pthread_mutex_init(&m_mutex, nullptr);
+}
+
+OVMutex::~OVMutex() {
+    pthread_mutex_destroy(&m_mutex);
+}
+
+void OVMutex::Lock(const char*, int) {
+    pthread_mutex_lock(&m_mutex);
+}
+
+void OVMutex::Unlock(const char*, int) {
+    pthread_mutex_unlock(&m_mutex);
+}
+
+bool OVMutex::TryLock(const char*, int) {
+    return pthread_mutex_trylock(&m_mutex) == 0;
+}

@@ -1,0 +1,297 @@
+// Initialisation and teardown of a channel: configuration and style, factory records, the
+// scheme arrays and their parameter files, the key table, the first scheme and the sensor
+// thread; and the release of all of it.
+//
+// init and uinit take no lock: they run before the host uses the controller and after it has
+// stopped, or inside resetParameters, which holds m_objMutex across both. The sensor thread
+// is stopped before anything is released and started only once init has written everything
+// the thread reads.
+#define SENSOR_SOURCE_NAME "ISensorController.cpp"
+#include "SensorTrace.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "GThread.h"
+#include "ISensorController.h"
+#include "MachineInfo.h"
+#include "OVPath.h"
+#include "SensorFile.h"
+#include "SyCommand.h"
+#include "sensor.h"
+
+namespace {
+
+const u32 KEY_SCHEME_MODE = 8000;
+// Room of the factory and work arrays: the key table's capacity.
+const u32 kKeyRecordCapacity = 160;
+// Upper bound of the scheme count taken from the module detail text.
+const u32 kMaxSchemes = 64;
+const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
+const char* const kRemoveThermalFiles = "rm -rf /mnt/mtd/code/config*/sensor-thermal*.cfg";
+const char* const kRemoveSensorFiles = "rm -rf /mnt/mtd/code/config*/sensor[0-3].cfg";
+const int kShellTimeout = 30;
+
+// Scheme 1 of an LPR device: the factory records with these keys changed.
+struct KeyOverride {
+    u32 key;
+    int32_t value;
+};
+const KeyOverride kLprScheme1[] = {
+    {144, 0},   // KEY_DN_MODE
+    {49, 18},   // KEY_MAX_SHUTTER
+    {96, 1},    // KEY_METER_AREA
+    {161, 2},   // KEY_IR_MODE
+    {163, 40},  // KEY_IR_MANUAL_STRG_NEAR
+};
+
+// Zeroed heap records; running out of memory here leaves no usable controller.
+KeyVal* allocRecords(size_t p_nCount) {
+    KeyVal* pRecords = static_cast<KeyVal*>(std::calloc(p_nCount, sizeof(KeyVal)));
+    if (pRecords == nullptr) {
+        std::fprintf(stderr, "libtarnis: out of memory for %zu records\n", p_nCount);
+        std::abort();
+    }
+    return pRecords;
+}
+
+// The module detail text, bounded by its field.
+std::string detailText(const ModuleConfig& p_stModule) {
+    return std::string(p_stModule.szDetail,
+                       strnlen(p_stModule.szDetail, sizeof(p_stModule.szDetail)));
+}
+
+}  // namespace
+
+bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
+    if (m_ppUserKeyVal != nullptr) {
+        // Initialised before and never released: release first, so nothing leaks and the
+        // thread is not started twice.
+        uinit();
+    }
+    setFlag(initing_flag);
+    clearFlag(inited_flag);
+
+    int nRet = initSysConf(m_nCameraID, p_objModuleConfigure, &m_stSysConf);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
+                  "OVS_SUCCESS == initSysConf(m_nCameraID,p_objModuleConfigure, &m_stSysConf)",
+                  "%s", "");
+    initAllocSchemes();
+    initCheckVersion();
+    MachineInfo objMachine;
+    initDeviceMarkers(objMachine);
+    initLoadSchemes();
+
+    nRet = setVersion(m_nVersion);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == setVersion(m_nVersion)", "m_nVersion(%d)\n",
+                  m_nVersion);
+
+    buildKeyCmdMap();
+    m_pstKeyValTmp = allocRecords(m_nKeyValSum + 1);
+
+    if (!m_bScheduleScheme && !m_bAutoScheme) {
+        switch_to(0, false);
+    }
+    // The first pass runs here, with init's exclusive access (no lock).
+    sensorPass(true);
+
+    // The WDR and Beaway decisions are made before the thread starts, so that the thread
+    // never reads the flags while they are written.
+    m_bShowWDRFalg = true;
+    setshowBeawayFalg(true);
+    initVideoDecisions(objMachine);
+
+    bool bStarted = m_pSensorThread->start();
+    SENSOR_ASSERT(bStarted, "m_pSensorThread->start()", "%s", "");
+
+    clearFlag(initing_flag);
+    setFlag(inited_flag);
+    SENSOR_DBG("ISensorController::initSensor  success\n");
+    return true;
+}
+
+void ISensorController::initAllocSchemes() {
+    KeyVal* pFactory = allocRecords(kKeyRecordCapacity);
+    m_pstKeyValWork = allocRecords(kKeyRecordCapacity);
+    m_nKeyValSum = 0;
+    if (m_stSysConf.szUIStyle != nullptr) {
+        int nRet =
+            getFctData(m_nCameraID, m_stSysConf.szUIStyle, pFactory, &m_nKeyValSum, m_bShowWDRFalg);
+        SENSOR_ASSERT(OVS_SUCCESS == nRet,
+                      "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
+                      "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
+                      "m_nKeyValSum(%d)\n", m_nKeyValSum);
+    }
+    SENSOR_ASSERT(m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
+                  "m_nKeyValSum(%d)\n", m_nKeyValSum);
+    if (m_nKeyValSum > kKeyRecordCapacity) {
+        m_nKeyValSum = kKeyRecordCapacity;
+    }
+    SENSOR_ASSERT(m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
+                  "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
+    if (m_stSysConf.nSchemeSum > kMaxSchemes) {
+        m_stSysConf.nSchemeSum = kMaxSchemes;
+    }
+
+    // One block for every scheme and the factory copy; entry s of the index points at
+    // record s * m_nKeyValSum, so entry 0 is the block to free.
+    const u32 nArrays = m_stSysConf.nSchemeSum + 1;
+    KeyVal* pBlock = allocRecords(static_cast<size_t>(nArrays) * m_nKeyValSum + 1);
+    m_ppUserKeyVal = static_cast<KeyVal**>(std::calloc(nArrays, sizeof(KeyVal*)));
+    if (m_ppUserKeyVal == nullptr) {
+        std::abort();
+    }
+    for (u32 s = 0; s < nArrays; ++s) {
+        m_ppUserKeyVal[s] = pBlock + static_cast<size_t>(s) * m_nKeyValSum;
+    }
+    SENSOR_DBG("m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
+
+    m_pFctKeyVal = m_ppUserKeyVal[m_stSysConf.nSchemeSum];
+    std::memcpy(m_pFctKeyVal, pFactory, m_nKeyValSum * sizeof(KeyVal));
+    std::free(pFactory);
+}
+
+void ISensorController::removeParamFiles() {
+    sy_system(2 == m_nCameraID ? kRemoveThermalFiles : kRemoveSensorFiles, kShellTimeout);
+}
+
+void ISensorController::initCheckVersion() {
+    u32 nStored = 0;
+    int nRet = getVersion(&nStored);
+    if (OVS_SUCCESS != nRet || nStored != m_nVersion) {
+        SENSOR_WARN(
+            "check the sensor version,   local(%u) --> libtarnis.so(%u), source the cmd: rm -rf "
+            "/mnt/mtd/code/config*/sensor*\n",
+            nStored, m_nVersion);
+        removeParamFiles();
+    }
+}
+
+void ISensorController::initDeviceMarkers(MachineInfo& p_objMachine) {
+    SystemInfoParser::parseMachineInfo(kMachineInfoPath, p_objMachine);
+    DeviceType objDeviceType;
+    objDeviceType.setDeviceTypeId(p_objMachine.getDeviceType());
+
+    const std::string strDetail = detailText(m_stSysConf.moduleConfig);
+    m_bisLimitedIrPower = false;
+    m_bLprMode = false;
+    if (strDetail.find("(isInfrared=17)") != std::string::npos) {
+        std::printf("#### m_bisLimitedIrPower is true!\n");
+        std::fflush(stdout);
+        m_bisLimitedIrPower = true;
+    }
+    // An LPR device without an infrared marker runs the LPR variant of the schedule.
+    if (DeviceType::LPR == objDeviceType.getDeviceTypeId() &&
+        strDetail.find("(isInfrared=0)") == std::string::npos &&
+        strDetail.find("(isInfrared=1)") == std::string::npos) {
+        m_bLprMode = true;
+    }
+}
+
+const KeyVal* ISensorController::initSchemeDefaults(u32 p_nScheme) {
+    if (!m_bLprMode || 1 != p_nScheme) {
+        return m_pFctKeyVal;
+    }
+    std::memcpy(m_pstKeyValWork, m_pFctKeyVal, m_nKeyValSum * sizeof(KeyVal));
+    for (const KeyOverride& stOverride : kLprScheme1) {
+        for (u32 i = 0; i < m_nKeyValSum; ++i) {
+            if (m_pstKeyValWork[i].key == stOverride.key) {
+                m_pstKeyValWork[i].value = stOverride.value;
+                break;
+            }
+        }
+    }
+    return m_pstKeyValWork;
+}
+
+void ISensorController::initLoadSchemes() {
+    m_bScheduleScheme = false;
+    m_bAutoScheme = false;
+    char szName[128];
+    for (u32 s = 0; s < m_stSysConf.nSchemeSum; ++s) {
+        paramFileName(static_cast<int>(s), szName, sizeof(szName));
+        if (!OVPath::exists(szName)) {
+            if (!m_bLprMode && 0 == s) {
+                setKeyValToCache(m_stSysConf.nSchemeSum, KEY_SCHEME_MODE, 0, true);
+            }
+            keyValToFile(szName, const_cast<KeyVal*>(initSchemeDefaults(s)), m_nKeyValSum);
+        }
+        // Records that a short file does not cover keep the scheme's defaults.
+        std::memcpy(m_ppUserKeyVal[s], initSchemeDefaults(s), m_nKeyValSum * sizeof(KeyVal));
+        keyValFromFile(szName, m_ppUserKeyVal[s], m_nKeyValSum);
+        if (0 == s) {
+            u32 nMode = 0;
+            if (getKeyValFromCache(0, KEY_SCHEME_MODE, nMode) >= 0) {
+                m_bScheduleScheme = (1 == nMode);
+                m_bAutoScheme = (2 == nMode);
+            }
+        }
+    }
+}
+
+void ISensorController::initVideoDecisions(const MachineInfo& p_objMachine) {
+    if (m_pVideoStreamModule == nullptr) {
+        return;
+    }
+    const std::string& strModel = p_objMachine.getHardwareModel();
+    const bool bBeawayLimited = strModel == "Hi3516AV200" || strModel == "Hi3516AV200Thermal";
+    std::vector<AVStreamParam> vecStreams;
+    m_pVideoStreamModule->getStreamParams(vecStreams);
+    for (const AVStreamParam& objStream : vecStreams) {
+        if (50 == objStream.getFrameRate() || 60 == objStream.getFrameRate()) {
+            m_bShowWDRFalg = false;
+        }
+        if (bBeawayLimited && 1 == objStream.getVideoEncoderType() &&
+            objStream.getVideoHeight() <= 255) {
+            setshowBeawayFalg(false);
+        }
+    }
+    LimitedFramesWDRModeParam objLimited;
+    m_pVideoStreamModule->getLimitedFramesWDRModeParam(m_nCameraID, objLimited);
+    if (0 == objLimited.getLimitFramesModeId() && 1 == objLimited.getLimitWdr()) {
+        m_bShowWDRFalg = false;
+    }
+}
+
+void ISensorController::uinit() {
+    // Nothing before init; nothing again after a uinit (the arrays are gone).
+    if (!testFlag(inited_flag) || m_ppUserKeyVal == nullptr) {
+        return;
+    }
+    setFlag(uniniting_flag);
+    bool bStopped = m_pSensorThread->stop();
+    SENSOR_ASSERT(bStopped, "m_pSensorThread->stop()", "%s", "");
+    releaseArrays();
+    uinitSysConf(&m_stSysConf);
+    m_stSysConf.szUIStyle = nullptr;
+    for (u32 i = 0; m_stSysConf.pstUILanguage != nullptr && i < m_stSysConf.nLanguageSum; ++i) {
+        m_stSysConf.pstUILanguage[i].szUICommon = nullptr;
+        m_stSysConf.pstUILanguage[i].szUILanguage = nullptr;
+    }
+    m_nParamMode = 1;
+    m_nLastScheme = -1;
+    m_nCurScheme = -1;
+    m_nKeyValSum = 0;
+    // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
+    m_nKeyCmdNum = kKeyRecordCapacity;
+    m_nLastSchedule = 255;
+    clearFlag(uniniting_flag);
+}
+
+void ISensorController::releaseArrays() {
+    std::free(m_pstKeyValTmp);
+    std::free(m_pKeyCmdMap);
+    if (m_ppUserKeyVal != nullptr) {
+        std::free(m_ppUserKeyVal[0]);
+    }
+    std::free(m_ppUserKeyVal);
+    std::free(m_pstKeyValWork);
+    m_pstKeyValTmp = nullptr;
+    m_pKeyCmdMap = nullptr;
+    m_ppUserKeyVal = nullptr;
+    m_pstKeyValWork = nullptr;
+    m_pFctKeyVal = nullptr;
+}

@@ -1,0 +1,150 @@
+// Going back: one key from the cache (restore), the current scheme from its file
+// (resetToLastParameters), and the factory reset of the channel (resetParameters).
+#define SENSOR_SOURCE_NAME "ISensorController.cpp"
+#include "SensorTrace.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ISensorController.h"
+#include "MachineInfo.h"
+#include "ModuleConfigure.h"
+#include "OVFile.h"
+#include "OVMutexManager.h"
+#include "SensorFile.h"
+
+namespace {
+
+const int KEY_AUTO_FOCUS_MODE = 1536;
+const int KEY_EXPOSE_MODE = 16;
+const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
+const char* const kModuleConfigPath = "/hd1/moduleConfig/moduleConfig.xml";
+
+// A text field of the module record, bounded by the field.
+template <size_t N>
+std::string fieldText(const char (&p_szField)[N]) {
+    return std::string(p_szField, strnlen(p_szField, N));
+}
+
+}  // namespace
+
+int ISensorController::restore(int p_nKey) {
+    OV_LOCK_SCOPE(m_objMutex);
+    SENSOR_DBG("p_nKey(%d)\n", p_nKey);
+    int nPos = -1;
+    if (isSchemeUsable(m_nCurScheme)) {
+        const KeyVal* pScheme = m_ppUserKeyVal[m_nCurScheme];
+        for (u32 i = 0; i < m_nKeyValSum; ++i) {
+            if (pScheme[i].key == static_cast<u32>(p_nKey)) {
+                nPos = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    SENSOR_ASSERT(-1 != nPos, "-1 != nPos",
+                  "restore key(%d) failed! make sure it is sensor ui key \n", p_nKey);
+    if (-1 == nPos) {
+        return -1;
+    }
+    // Sent even when the processor already has it; a copy, so that a handler that rewrites
+    // the value does not touch the cache.
+    KeyVal stRecord = m_ppUserKeyVal[m_nCurScheme][nPos];
+    return setParameters(&stRecord, 1, false);
+}
+
+bool ISensorController::restoreAeMode() {
+    if (0 != restore(KEY_AUTO_FOCUS_MODE)) {
+        return false;
+    }
+    return 0 == restore(KEY_EXPOSE_MODE);
+}
+
+bool ISensorController::lastParamFileReadable(const char* p_szName) {
+    OVFile objFile;
+    if (!objFile.open(p_szName)) {
+        return false;
+    }
+    return objFile.getLength() >= static_cast<long long>(m_nKeyValSum * sizeof(KeyVal));
+}
+
+bool ISensorController::resetToLastParameters() {
+    SENSOR_DBG("\n");
+    // The current index is shared with the sensor thread, so it is read under the lock.
+    OV_LOCK_SCOPE(m_objMutex);
+    if (static_cast<u32>(m_nCurScheme) >= m_stSysConf.nSchemeSum || m_pstKeyValTmp == nullptr) {
+        return true;
+    }
+    char szTmp[128];
+    paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
+    setFlag(restoring_flag);
+    // A file that cannot be read whole leaves nothing to reload: the scratch array would
+    // still hold another operation's records, so nothing is applied.
+    const bool bReadable = lastParamFileReadable(szTmp);
+    int nRet = bReadable ? keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum) : -1;
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
+                  "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
+                  "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
+    if (OVS_SUCCESS == nRet) {
+        nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
+    }
+    clearFlag(restoring_flag);
+    return OVS_SUCCESS == nRet;
+}
+
+bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
+    MachineInfo objMachine;
+    bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
+    SENSOR_ASSERT(bParsed,
+                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                  "machineinfo.ini\", machineInfo)",
+                  "%s", "");
+    std::vector<ModuleConfigure> vecModules;
+    ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
+                                 objMachine.getHardwareCode(), vecModules);
+    SENSOR_ASSERT(!vecModules.empty(), "!vecModuleConfigure.empty()", "file(%s)\n",
+                  kModuleConfigPath);
+    if (vecModules.empty()) {
+        return false;
+    }
+    p_objModule.setModuleId(vecModules[0].getModuleId());
+    p_objModule.setDetail(vecModules[0].getDetail());
+    p_objModule.setParameters(vecModules[0].getParameters());
+    return true;
+}
+
+void ISensorController::buildResetModule(ModuleConfigure& p_objModule) {
+    // With debugging on, the configuration comes again from the device's documents; when
+    // they yield none, from the record kept since the last init.
+    updateDebugLevel();
+    if (__atomic_load_n(&g_nDebugLevel, __ATOMIC_RELAXED) > 5 && readModuleDocuments(p_objModule)) {
+        return;
+    }
+    const ModuleConfig& stModule = m_stSysConf.moduleConfig;
+    p_objModule.setDetail(fieldText(stModule.szDetail));
+    p_objModule.setModuleId(stModule.nModuleId);
+    p_objModule.setParameters(fieldText(stModule.szParameters));
+}
+
+bool ISensorController::resetParameters() {
+    OV_LOCK_SCOPE(m_objMutex);
+    SENSOR_DBG("resetting\n");
+    // Keeps the sensor thread and the waiting host operations away until the end.
+    setFlag(resetting_flag);
+    if (m_ppUserKeyVal != nullptr) {
+        int nRet = switch_to(static_cast<int>(m_stSysConf.nSchemeSum), false);
+        SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
+                      "m_stSysConf.nSchemeSum(%d)\n", m_stSysConf.nSchemeSum);
+    }
+    removeParamFiles();
+    uinit();
+
+    ModuleConfigure objModuleConfigure;
+    buildResetModule(objModuleConfigure);
+    bool bInited = init(objModuleConfigure);
+    SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
+
+    m_nCurScheme = 0;
+    clearFlag(resetting_flag);
+    return true;
+}

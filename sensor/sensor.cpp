@@ -1,0 +1,227 @@
+// The per-channel system configuration: module copy, scheme count, device type and the
+// merged UI style document.
+#define SENSOR_SOURCE_NAME "sensor.cpp"
+#include "SensorTrace.h"
+
+#include "sensor.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <iterator>
+#include <string>
+
+#include "MachineInfo.h"
+#include "SensorFile.h"
+#include "SensorXmlText.h"
+
+namespace {
+
+const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
+const char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
+const char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
+const char kSchemeSumField[] = "max_scheme";
+const u32 kDefaultSchemeSum = 4;
+
+// The device types this library serves, in the order the device-type check names them.
+struct NamedDeviceType {
+    int code;
+    const char* name;
+};
+#define SENSOR_DEVICE_TYPE(name) \
+    { DeviceType::name, #name }
+const NamedDeviceType kAllowedDeviceTypes[] = {
+    SENSOR_DEVICE_TYPE(IPCAMERA),
+    SENSOR_DEVICE_TYPE(FACE_DETECT),
+    SENSOR_DEVICE_TYPE(VEHICLE_DETECT),
+    SENSOR_DEVICE_TYPE(AIMULTI_OBJECT_DETECT),
+    SENSOR_DEVICE_TYPE(IPDOME),
+    SENSOR_DEVICE_TYPE(LPR),
+    SENSOR_DEVICE_TYPE(IPP),
+    SENSOR_DEVICE_TYPE(HUMAN_TEMPERATURE),
+    SENSOR_DEVICE_TYPE(THERMAL_DEVICE),
+    SENSOR_DEVICE_TYPE(THERMAL_DOUBLE_SENSOR_DEVICE),
+    SENSOR_DEVICE_TYPE(FISHEYE),
+    SENSOR_DEVICE_TYPE(DOMECORE),
+    SENSOR_DEVICE_TYPE(THERMAL_DOUBLE_SENSOR_DOME_DEVICE),
+    SENSOR_DEVICE_TYPE(BINOCULAR_DEVICE),
+    SENSOR_DEVICE_TYPE(DOMECORE_THERMAL_DEVICE),
+};
+#undef SENSOR_DEVICE_TYPE
+static_assert(std::size(kAllowedDeviceTypes) == 15, "fifteen device types are served");
+
+// Which base style and diversity documents a device uses. Rows are tried in order; the
+// first whose device type (and channel, where given) matches wins. Device types outside
+// every row use the last row.
+const int kAnyChannel = 0;
+const int kThermalChannel = 2;
+const int kThermalPairTypes[] = {13, 14, 17, 19};
+const int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
+const int kDomeTypes[] = {4, 19, 20, 104};
+
+struct StyleFileRow {
+    const int* types;
+    size_t typeCount;
+    int channel;
+    const char* style;
+    const char* diversity;
+};
+// clang-format off
+//   device types       count                         channel          base style           diversity
+const StyleFileRow kStyleFileRows[] = {
+    {kThermalPairTypes, std::size(kThermalPairTypes), kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
+    {kBulletTypes,      std::size(kBulletTypes),      kAnyChannel,     "Style.xml",         "StyleDiversity.xml"},
+    {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
+};
+// clang-format on
+const StyleFileRow& kFallbackStyleFiles = kStyleFileRows[std::size(kStyleFileRows) - 1];
+
+// Copies a module text into a fixed field; longer texts are cut to the field's room.
+void copyModuleText(char* field, size_t room, const std::string& text) {
+    const size_t length = text.size() < room - 1 ? text.size() : room - 1;
+    memcpy(field, text.data(), length);
+    field[length] = '\0';
+    if (length < text.size()) {
+        SENSOR_DBG("module text of %zu characters cut to %zu\n", text.size(), length);
+    }
+}
+
+bool isAllowedDeviceType(int code) {
+    for (const NamedDeviceType& type : kAllowedDeviceTypes) {
+        if (type.code == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The condition text of the device-type check: one comparison per served type, in order.
+const char* deviceTypeConditionText() {
+    static const std::string text = [] {
+        std::string joined;
+        for (const NamedDeviceType& type : kAllowedDeviceTypes) {
+            if (!joined.empty()) {
+                joined += " || ";
+            }
+            joined += std::string("DeviceType::") + type.name + " == p_stSysConf->nDeviceType";
+        }
+        return joined;
+    }();
+    return text.c_str();
+}
+
+bool rowMatches(const StyleFileRow& row, int deviceType, int channel) {
+    if (row.channel != kAnyChannel && row.channel != channel) {
+        return false;
+    }
+    for (size_t i = 0; i < row.typeCount; ++i) {
+        if (row.types[i] == deviceType) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const StyleFileRow& chooseStyleFiles(int deviceType, int channel) {
+    for (const StyleFileRow& row : kStyleFileRows) {
+        if (rowMatches(row, deviceType, channel)) {
+            return row;
+        }
+    }
+    return kFallbackStyleFiles;
+}
+
+// Reads `length` bytes of the file into a block from allocStyleText; the count, or -1.
+int loadIntoBlock(const std::string& name, char* block, INT64 length) {
+    if (block == nullptr) {
+        return -1;
+    }
+    return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
+}
+
+}  // namespace
+
+int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                SysConfig* p_stSysConf) {
+    SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
+    if (p_stSysConf == nullptr) {
+        return OVS_SUCCESS;
+    }
+
+    // Empty record, then the copy of the module configuration.
+    memset(p_stSysConf, 0, sizeof(*p_stSysConf));
+    ModuleConfig& moduleConfig = p_stSysConf->moduleConfig;
+    snprintf(moduleConfig.szAux1, sizeof(moduleConfig.szAux1), "%s", "xxx");
+    snprintf(moduleConfig.szAux2, sizeof(moduleConfig.szAux2), "%s", "xxx");
+    moduleConfig.nModuleId = p_objModuleConfigure.getModuleId();
+    copyModuleText(moduleConfig.szDetail, sizeof(moduleConfig.szDetail),
+                   p_objModuleConfigure.getDetail());
+    copyModuleText(moduleConfig.szParameters, sizeof(moduleConfig.szParameters),
+                   p_objModuleConfigure.getParameters());
+
+    // Number of user schemes.
+    if (getDetailFieldTou32(moduleConfig.szDetail, kSchemeSumField, &p_stSysConf->nSchemeSum) !=
+        0) {
+        p_stSysConf->nSchemeSum = kDefaultSchemeSum;
+    }
+
+    // Device type of the board.
+    MachineInfo machineInfo;
+    SENSOR_ASSERT(SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
+                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                  "machineinfo.ini\", machineInfo)",
+                  "%s", "");
+    p_stSysConf->nDeviceType = machineInfo.getDeviceType();
+    SENSOR_ASSERT(isAllowedDeviceType(p_stSysConf->nDeviceType), deviceTypeConditionText(),
+                  "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
+                  p_stSysConf->nDeviceType);
+
+    // Base style and diversity documents of this device and channel.
+    const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
+    const std::string strStyleFileName = std::string(kStyleDir) + files.style;
+    const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
+
+    // The base style becomes the record's style text.
+    const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
+    p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
+    SENSOR_ASSERT(loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
+                  "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
+                  "getFileLen(strStyleFileName.c_str())) > 0",
+                  "%s", "");
+
+    // The diversity document, held only for the merge.
+    const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
+    char* ui_styleDiversity = allocStyleText(nDivLen);
+    SENSOR_ASSERT(loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
+                  "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
+                  "getFileLen(strStyleDivFileName.c_str())) > 0",
+                  "%s", "");
+
+    // Merge the device's edits into the style.
+    SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
+                                            &p_stSysConf->szUIStyle, ui_styleDiversity),
+                  "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
+                  "&p_stSysConf->szUIStyle, ui_styleDiversity)",
+                  "%s", "");
+
+    free(ui_styleDiversity);
+    return OVS_SUCCESS;
+}
+
+void uinitSysConf(SysConfig* p_stSysConf) {
+    if (p_stSysConf == nullptr) {
+        return;
+    }
+    if (p_stSysConf->pstUILanguage != nullptr) {
+        for (u32 i = 0; i < p_stSysConf->nLanguageSum; ++i) {
+            UILanguage& language = p_stSysConf->pstUILanguage[i];
+            free(language.szUICommon);
+            language.szUICommon = nullptr;
+            free(language.szUILanguage);
+            language.szUILanguage = nullptr;
+        }
+    }
+    free(p_stSysConf->szUIStyle);
+    p_stSysConf->szUIStyle = nullptr;
+}
