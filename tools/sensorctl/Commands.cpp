@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <tinyxml.h>
+
 #include "IaSim.h"
 #include "OrvaneTime.h"
 #include "Session.h"
@@ -110,7 +112,8 @@ void cmdScheme(Session& s, const Args& a) {
     long v = 0;
     if (a.empty()) {
         int scheme = 0;
-        printBool(s.controller().getParamScheme(scheme), std::to_string(scheme));
+        bool ok = s.controller().getParamScheme(scheme);
+        printBool(ok, std::to_string(scheme));
     } else if (argInt(s, a, 0, v, "a scheme number")) {
         printBool(s.controller().setParamScheme(static_cast<int>(v)));
     }
@@ -120,16 +123,40 @@ void cmdMode(Session& s, const Args& a) {
     long v = 0;
     if (a.empty()) {
         int mode = 0;
-        printBool(s.controller().getParamMode(mode), std::to_string(mode));
+        bool ok = s.controller().getParamMode(mode);
+        printBool(ok, std::to_string(mode));
     } else if (argInt(s, a, 0, v, "a mode (0 manual, 1 automatic)")) {
         printBool(s.controller().setParamMode(static_cast<int>(v)));
     }
 }
 
 // ---- UI ----
-void cmdStyle(Session& s, const Args&) {
-    std::string doc = s.controller().getUIStyleFile();
-    std::printf("%s\n", doc.c_str());
+// Prints the whole document, or only its tab whose "key" is `tab`.
+void printDocument(Session& s, const std::string& doc, const Args& a) {
+    if (a.empty()) {
+        std::printf("%s\n", doc.c_str());
+        return;
+    }
+    std::vector<char> text(doc.begin(), doc.end());
+    text.resize(text.size() + 4, '\0');  // zero padding beyond the terminator for the parser
+    TiXmlDocument parsed;
+    parsed.Parse(text.data(), nullptr, TIXML_ENCODING_UTF8);
+    TiXmlElement* root = parsed.RootElement();
+    for (TiXmlElement* tab = root ? root->FirstChildElement() : nullptr; tab != nullptr;
+         tab = tab->NextSiblingElement()) {
+        const char* key = tab->Attribute("key");
+        if (key != nullptr && a[0] == key) {
+            TiXmlPrinter printer;
+            tab->Accept(&printer);
+            std::printf("%s", printer.CStr());
+            return;
+        }
+    }
+    s.error("the document has no tab '" + a[0] + "'");
+}
+
+void cmdStyle(Session& s, const Args& a) {
+    printDocument(s, s.controller().getUIStyleFile(), a);
 }
 
 std::string mergedStyle(Session& s) {
@@ -142,13 +169,13 @@ std::string mergedStyle(Session& s) {
     return text.str();
 }
 
-void cmdMerged(Session& s, const Args&) {
+void cmdMerged(Session& s, const Args& a) {
     std::string doc = mergedStyle(s);
     if (doc.empty()) {
         s.error("no merged style for this channel");
         return;
     }
-    std::printf("%s\n", doc.c_str());
+    printDocument(s, doc, a);
 }
 
 void cmdFactory(Session& s, const Args&) {
@@ -376,8 +403,9 @@ const Command kCommands[] = {
     {"check", 1, 1, cmdCheck, "check (A,B,C)", "sensor check request"},
     {"scheme", 0, 1, cmdScheme, "scheme [N]", "show or select the current scheme"},
     {"mode", 0, 1, cmdMode, "mode [N]", "show or set the parameter mode (0 manual, 1 automatic)"},
-    {"style", 0, 0, cmdStyle, "style", "the dynamic UI style document"},
-    {"merged", 0, 0, cmdMerged, "merged", "the merged UI style document"},
+    {"style", 0, 1, cmdStyle, "style [TAB]",
+     "the dynamic UI style document, or one tab: style exposure"},
+    {"merged", 0, 1, cmdMerged, "merged [TAB]", "the merged UI style document, or one tab"},
     {"factory", 0, 0, cmdFactory, "factory", "the factory records as a parameter text"},
     {"range", 1, 1, cmdRange, "range CMD", "default and allowed values: range KEY_MAX_SHUTTER"},
     {"exec", 1, 1, cmdExec, "exec CMD", "execution status of a processor command"},
