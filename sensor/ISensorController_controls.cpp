@@ -10,38 +10,13 @@
 #include <string>
 
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "StringHandler.h"
 #include "ia_ioctrl.h"
 
 namespace {
 
-// Keys reached through the engine.
-enum : int {
-    KEY_MAX_SHUTTER = 49,
-    KEY_HLC_SWITCH = 112,
-    KEY_HLC_STRG = 113,
-    KEY_BLC_SWITCH = 128,
-    KEY_BLC_STRG = 130,
-    KEY_DN_MODE = 144,
-    KEY_IR_SWITCH = 160,
-    KEY_WHITE_SWITCH = 170,
-    KEY_WHITE_MODE = 171,
-    KEY_LIGHT_TYPE = 224,
-    KEY_2D_NR_SWITCH = 2304,
-    KEY_2D_NR_MODE = 2305,
-    KEY_2D_NR_STRG_A = 2306,
-    KEY_2D_NR_STRG_M = 2307,
-    KEY_3D_NR_SWITCH = 2308,
-    KEY_3D_NR_MODE = 2309,
-    KEY_3D_NR_STRG_A = 2312,
-    KEY_3D_NR_STRG_M = 2313,
-    KEY_WDR_MODE = 2368,
-    KEY_WDR_STRG = 2369,
-    KEY_MIRROR = 2384,
-    KEY_BEAWAY = 2385,
-    KEY_DEFLG_SWITCH = 2400,
-    KEY_DEFLG_STRG = 2401,
-};
+using namespace SensorKeys;
 
 // Processor commands of the direct controls.
 enum : u32 {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
 #include "StringHandler.h"
@@ -19,32 +20,7 @@
 
 namespace {
 
-enum EngineKey : u32 {
-    KEY_EMPTY1 = 10,
-    KEY_EMPTY2 = 11,
-    KEY_DN_MODE = 144,
-    KEY_DTN_THR = 145,
-    KEY_NTD_THR = 146,
-    KEY_DTN_H = 149,
-    KEY_DTN_M = 150,
-    KEY_NTD_H = 151,
-    KEY_NTD_M = 152,
-    KEY_IR_SWITCH = 160,
-    KEY_IR_MODE = 161,
-    KEY_IR_MANUAL_STRG_NEAR = 163,
-    KEY_IR_MANUAL_STRG_MEDIUM = 165,
-    KEY_IR_MANUAL_STRG_FAR = 167,
-    KEY_LIGHT_TYPE = 224,
-    KEY_MIRROR = 2384,
-    KEY_ANTI_SHAKE_SWITCH = 2416,
-    KEY_SCHEME_MODE = 8000,
-    KEY_SCHEME_START_HOUR = 8001,
-    KEY_SCHEME_START_MIN = 8002,
-    KEY_SCHEME_END_HOUR = 8003,
-    KEY_SCHEME_END_MIN = 8004,
-    KEY_NONE_COLOR_MODE = 8201,
-    KEY_TEMPERATURE_STRIP_SWITCH = 8217,
-};
+using namespace SensorKeys;
 
 // Scheme modes carried by KEY_SCHEME_MODE.
 const u32 kSchemeModeFixed = 0;

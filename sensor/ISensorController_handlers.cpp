@@ -6,21 +6,13 @@
 #include <cstring>
 
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "ia_ioctrl.h"
 
 namespace {
 
-enum HandlerKey : u32 {
-    KEY_DTN_THR = 145,
-    KEY_NTD_THR = 146,
-    KEY_DTN_H = 149,
-    KEY_DTN_M = 150,
-    KEY_NTD_H = 151,
-    KEY_NTD_M = 152,
-    KEY_DN_SENSITIVITY = 154,
-    KEY_BEAWAY = 2385,
-};
+using namespace SensorKeys;
 
 // Told to the video module just before (0) and just after (1) a wide-dynamic-range change.
 const int kWdrChangeKey = 2370;

@@ -17,6 +17,7 @@
 
 #include "GThread.h"
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "OVPath.h"
 #include "SensorFile.h"
@@ -25,7 +26,8 @@
 
 namespace {
 
-const u32 KEY_SCHEME_MODE = 8000;
+using namespace SensorKeys;
+
 // Room of the factory and work arrays: the key table's capacity.
 const u32 kKeyRecordCapacity = 160;
 // Upper bound of the scheme count taken from the module detail text.

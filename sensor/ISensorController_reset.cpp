@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
 #include "OVFile.h"
@@ -16,8 +17,8 @@
 
 namespace {
 
-const int KEY_AUTO_FOCUS_MODE = 1536;
-const int KEY_EXPOSE_MODE = 16;
+using namespace SensorKeys;
+
 const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
 const char* const kModuleConfigPath = "/hd1/moduleConfig/moduleConfig.xml";
 

@@ -22,13 +22,15 @@
 
 #include "GThread.h"
 #include "ISensorController.h"
+#include "SensorKeys.h"
 #include "OVMutexManager.h"
 #include "OrvaneTime.h"
 #include "ia_ioctrl.h"
 
 namespace {
 
-const u32 KEY_DN_MODE = 144;
+using namespace SensorKeys;
+
 // Room of the work array: the key table's capacity.
 const u32 kWorkRecords = 160;
 // Records 1 to 4 of every scheme hold its time window; record 0 the scheme mode.
