@@ -61,7 +61,7 @@ TARNIS_API void setshowBeawayFalg(bool value);
 TARNIS_API bool getshowBeawayFalg();
 
 class TARNIS_API ISensorController {
-  public:
+public:
     // ---- construction and small accessors ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
@@ -211,7 +211,7 @@ class TARNIS_API ISensorController {
     int getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
     int setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
 
-  private:
+private:
     friend class SensorControllerTestSeam;
 
     // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
@@ -226,6 +226,26 @@ class TARNIS_API ISensorController {
     bool isKeyValSame(const KeyVal& p_stKeyVal);
     int paramCheck();
     // engine internals
+    // A scheme array is current: 0 <= m_nCurScheme <= nSchemeSum.
+    bool hasCurrentScheme() const;
+    // Forced write into the current scheme; nothing while no scheme is current.
+    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
+    // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
+    void applySchemeMode(int32_t p_nMode);
+    // Thermal channel: hands its special keys to their handler or the video module; true
+    // when the key was one of them.
+    bool routeThermalKey(KeyVal& p_stKeyVal);
+    // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
+    // only to be stored.
+    bool shareDayNightKey(const KeyVal& p_stKeyVal);
+    // Limited infrared power: false when near and far strengths together exceed the limit.
+    bool irPowerAllowed(const KeyVal& p_stKeyVal);
+    // Plain and shadow light keys by the light type; false when the record is to be skipped.
+    bool routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey);
+    // Calls the key's handler; 0 or the negated key of the row.
+    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
+    // Stores an applied record in the current scheme.
+    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -241,6 +261,8 @@ class TARNIS_API ISensorController {
     int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int notifyToVideo(int p_nKey, int p_nVal);
     // handler internals
+    // The current scheme's cached value of a key, 0 when it is not cached.
+    u32 cachedOrZero(u32 p_nKey);
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
@@ -289,6 +311,24 @@ class TARNIS_API ISensorController {
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
+    // Polls the video module (no lock) until it reports the processor running, at most 30 times.
+    void waitForProcessorReady() const;
+    // The language entry of an id, entry 0 for an unknown id, null for an empty table.
+    const UILanguage* findUILanguage(int p_nLanguageId) const;
+    // Appends the current scheme's records, corrected against the processor's limits.
+    void appendCorrectedScheme(std::string& p_strParameters);
+    // Appends the current scheme's records as last saved in its parameter file.
+    void appendSavedScheme(std::string& p_strParameters);
+    // Engine accessors of one key: getParameter / setParameter(key, value, true) == 0.
+    bool getByKey(int p_nKey, int& p_nVal);
+    bool setByKey(int p_nKey, int p_nVal);
+    // Direct processor access through doIaCmd: get into / set from one value.
+    bool readCmd(u32 p_nCmd, int& p_nVal);
+    bool sendCmd(u32 p_nCmd, int p_nVal);
+    // The shutter step list (at most 30 values) into p_pSteps; returns the count.
+    u32 getShutterSteps(int* p_pSteps);
+    // Reads the current shutter and finds its first position in the step list.
+    bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
 
     // ---- flag word: updated atomically by host threads and the sensor thread ----
     void setFlag(u32 p_nBits) { m_nFlags.fetch_or(p_nBits); }
