@@ -31,7 +31,7 @@ struct Options {
 typedef std::vector<std::string> Args;
 
 class Session {
-  public:
+public:
     explicit Session(const Options& options);
     ~Session();
 
@@ -59,7 +59,7 @@ class Session {
     // Reports an error of the current command: "sensorctl: SOURCE:LINE: CMD: what".
     void error(const std::string& what);
 
-  private:
+private:
     Options m_opt;
     SimVideoModule m_video;
     std::unique_ptr<ISensorController> m_controller;
