@@ -329,6 +329,10 @@ private:
     u32 getShutterSteps(int* p_pSteps);
     // Reads the current shutter and finds its first position in the step list.
     bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
+    // Sets an illuminator's switch key; switching it on first switches the other one off
+    // (read with p_nOtherCmd, switched with p_pOtherSwitch(0)).
+    bool setIlluminator(int p_nKey, int p_nVal, u32 p_nOtherCmd,
+                        bool (ISensorController::*p_pOtherSwitch)(int));
 
     // ---- flag word: updated atomically by host threads and the sensor thread ----
     void setFlag(u32 p_nBits) { m_nFlags.fetch_or(p_nBits); }

@@ -192,30 +192,27 @@ bool ISensorController::setLightType(int p_nVal) {
 
 // Infrared and white light exclude each other: switching one on switches the other off
 // first. Switching off never touches the other one, so the mutual calls end after one step.
-bool ISensorController::setIRSwitch(int p_nVal) {
+bool ISensorController::setIlluminator(int p_nKey, int p_nVal, u32 p_nOtherCmd,
+                                       bool (ISensorController::*p_pOtherSwitch)(int)) {
     if (p_nVal == 1) {
-        int nWhite = 0;
-        if (!readCmd(CMD_WHITE_SWITCH, nWhite)) {
+        int nOther = 0;
+        if (!readCmd(p_nOtherCmd, nOther)) {
             return false;
         }
-        if (nWhite == 1 && !setWhiteSwitch(0)) {
+        if (nOther == 1 && !(this->*p_pOtherSwitch)(0)) {
             return false;
         }
     }
-    return setByKey(KEY_IR_SWITCH, p_nVal);
+    return setByKey(p_nKey, p_nVal);
+}
+
+bool ISensorController::setIRSwitch(int p_nVal) {
+    return setIlluminator(KEY_IR_SWITCH, p_nVal, CMD_WHITE_SWITCH,
+                          &ISensorController::setWhiteSwitch);
 }
 
 bool ISensorController::setWhiteSwitch(int p_nVal) {
-    if (p_nVal == 1) {
-        int nInfrared = 0;
-        if (!readCmd(CMD_IR_SWITCH, nInfrared)) {
-            return false;
-        }
-        if (nInfrared == 1 && !setIRSwitch(0)) {
-            return false;
-        }
-    }
-    return setByKey(KEY_WHITE_SWITCH, p_nVal);
+    return setIlluminator(KEY_WHITE_SWITCH, p_nVal, CMD_IR_SWITCH, &ISensorController::setIRSwitch);
 }
 
 // ---- shutter stepping over the maximum-shutter range ----
