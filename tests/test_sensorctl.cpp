@@ -59,7 +59,7 @@ TEST_F(SensorctlTest, ErrorLineNonZeroExitAndTheSessionGoesOn) {
 TEST_F(SensorctlTest, DayNightSwitchSendsOnlyTheDifferingValues) {
     ToolRun r =
         run("scheme 1\nset (KEY_BRIGHTNESS,40)\nscheme 0\nset (KEY_SCHEME_MODE,2)\n"
-            "isp clear\nisp dn 1\nwait 20\nscheme\nisp log\n");
+            "isp clear\nisp dn 1\nawait 1\nisp log\n");
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.out.find("true 1\n"));
     EXPECT_NE(std::string::npos, r.out.find("cmd=34 opt=0 val=40"));

@@ -1,11 +1,13 @@
 // The commands of a sensorctl script, declared once as a table.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include <tinyxml.h>
 
@@ -344,6 +346,22 @@ void cmdWait(Session& s, const Args& a) {
     OrvaneTime::wait(OrvaneTime(whole, static_cast<long>((seconds - whole) * 1e6)));
 }
 
+// Lets the sensor thread run until scheme N is current, at most SECONDS of real time.
+void cmdAwait(Session& s, const Args& a) {
+    long scheme = 0, seconds = 30;
+    if (!argInt(s, a, 0, scheme, "a scheme number") ||
+        (a.size() > 1 && !argInt(s, a, 1, seconds, "a number of seconds"))) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int current = -1;
+    while (s.controller().getParamScheme(current) && current != scheme &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    printBool(current == scheme, std::to_string(current));
+}
+
 void cmdFiles(Session& s, const Args&) {
     s.ensureInit();
     for (const char* pattern : {"/mnt/mtd/code/config_file/sensor%d.cfg",
@@ -418,6 +436,8 @@ const Command kCommands[] = {
      " wdr MODEID LIMIT (streams and WDR count at init)"},
     {"clock", 1, 1, cmdClock, "clock HH:MM", "set the device clock"},
     {"wait", 1, 1, cmdWait, "wait SECONDS", "let the sensor thread run (scaled by --time-scale)"},
+    {"await", 1, 2, cmdAwait, "await N [SECONDS]",
+     "let the sensor thread run until scheme N is current (default at most 30 s)"},
     {"files", 0, 0, cmdFiles, "files", "the parameter files and their records"},
     {"init", 0, 0, cmdInit, "init", "initialise the channel now (otherwise at first use)"},
     {"uinit", 0, 0, cmdUinit, "uinit", "tear the channel down (the next command starts it again)"},
