@@ -1,13 +1,17 @@
-// Named lens, exposure and light controls: the engine accessors by key, the direct processor
-// controls, zoom ratio and iris bounds, shutter stepping, the illuminators' exclusion and the
-// zoom/focus lock.
+// Named controls of the controller (engine accessors, direct processor controls, lens lock,
+// zoom, shutter, illuminators) and its UI documents (ranges, parameter list, style, languages).
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <tuple>
 
 #include "ControllerSeam.h"
 #include "IaSim.h"
 #include "ISensorController.h"
 #include "Sandbox.h"
+#include "SimVideoModule.h"
 
 namespace {
 
@@ -18,29 +22,32 @@ const std::vector<KeyVal> kFactory = {
     {160, 0},  {170, 0},  {171, 0},  {224, 0},   {49, 0}};
 
 using Action = std::function<bool(ISensorController&)>;
-int g_sink = 0;  // receives what the direct getters read
+using Sent = std::vector<std::string>;
+int g_sink = 0;  // what the direct getters read
+bool g_heat = false;
+unsigned g_af = 0;
+
+std::string bytesOf(const KeyVal* records, size_t count) {
+    return std::string(reinterpret_cast<const char*>(records), count * sizeof(KeyVal));
+}
 
 class ControlsTest : public SandboxTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        setshowBeawayFalg(true);
+        SandboxTest::SetUp();  // the controller reads its files in the sandbox
         ctl.reset(new ISensorController());
         seam.reset(new SensorControllerTestSeam(*ctl));
         seam->prepare(kFactory, 4);
         seam->curScheme() = 0;
-        seam->showWDR() = true;
-        iasim::clearLog();
     }
     void TearDown() override {
+        std::free(seam->sysConf().szUIStyle);
         seam->release();
-        seam.reset();
-        ctl.reset();
         SandboxTest::TearDown();
     }
-    // "command/option=value" of each logged call (range queries left out).
-    static std::vector<std::string> calls() {
-        std::vector<std::string> out;
+    // "command/option=value" of each call since the log was cleared (range queries left out).
+    static Sent calls() {
+        Sent out;
         for (const iasim::Call& c : iasim::callLog()) {
             if (c.cmd != IA_CMD_DYNAMIC_PARAMS_CMDS_GET && c.opt != IA_CMD_OPT_GET_PARAM_RNAGE) {
                 out.push_back(std::to_string(c.cmd) + "/" + std::to_string(c.opt) + "=" +
@@ -54,7 +61,12 @@ protected:
         seam->getKeyValFromCache(0, key, v);
         return static_cast<int>(v);
     }
-    void cache(u32 key, int v) { seam->setKeyValToCache(0, key, static_cast<u32>(v), false); }
+    // The processor's value of `cmd` and the cached value of `key`; the call log cleared.
+    void state(int cmd, u32 key, int processor, int cache) {
+        iasim::setValue(0, cmd, processor);
+        seam->setKeyValToCache(0, key, static_cast<u32>(cache), false);
+        iasim::clearLog();
+    }
 
     std::unique_ptr<ISensorController> ctl;
     std::unique_ptr<SensorControllerTestSeam> seam;
@@ -63,294 +75,214 @@ protected:
 #define SETTER(s) [](ISensorController& c, int v) { return c.s(v); }
 #define GETTER(g) [](ISensorController& c, int& v) { return c.g(v); }
 #define ACT(call) [](ISensorController& c) { return c.call; }
-// One row: the call as its own name, the call, the processor calls it makes.
-// clang-format off
-#define DIRECT(call, ...) {#call, ACT(call), {__VA_ARGS__}}
-// clang-format on
 
-TEST_F(ControlsTest, EngineAccessorsReachTheirKeys) {
-    struct Row {
-        const char* name;
-        std::function<bool(ISensorController&, int)> set;
-        std::function<bool(ISensorController&, int&)> get;  // null: setter only
-        u32 key;
-        int cmd;
+TEST_F(ControlsTest, EngineAccessorsReachTheirKeysAndLightTypeIsBounded) {
+    using Set = std::function<bool(ISensorController&, int)>;
+    using Get = std::function<bool(ISensorController&, int&)>;  // null: setter only
+    const std::tuple<Set, Get, u32, int> rows[] = {
+        // setter, getter, key, command sent
+        {SETTER(setDNMode), GETTER(getDNMode), 144, 144},
+        {SETTER(setWDRSwitch), GETTER(getWDRSwitch), 2368, 2368},
+        {SETTER(setWDRStrength), GETTER(getWDRStrength), 2369, 2369},
+        {SETTER(setHLCSwitch), GETTER(getHLCSwitch), 112, 112},
+        {SETTER(setHLCStrength), GETTER(getHLCStrength), 113, 113},
+        {SETTER(setBLCSwitch), GETTER(getBLCSwitch), 128, 128},
+        {SETTER(setBLCStrength), GETTER(getBLCStrength), 130, 130},
+        {SETTER(setDefogSwitch), GETTER(getDefogSwitch), 2400, 2400},
+        {SETTER(setDefogStrength), GETTER(getDefogStrength), 2401, 2401},
+        {SETTER(set2DSwitch), GETTER(get2DSwitch), 2304, 2304},
+        {SETTER(set2DMode), GETTER(get2DMode), 2305, 2305},
+        {SETTER(set2DAutoMaxStrength), GETTER(get2DAutoMaxStrength), 2306, 2306},
+        {SETTER(set2DManualMaxStrength), GETTER(get2DManualMaxStrength), 2307, 2307},
+        {SETTER(set3DSwitch), GETTER(get3DSwitch), 2308, 2308},
+        {SETTER(set3DMode), GETTER(get3DMode), 2309, 2309},
+        {SETTER(set3DAutoMaxStrength), GETTER(get3DAutoMaxStrength), 2312, 2312},
+        {SETTER(set3DManualMaxStrength), GETTER(get3DManualMaxStrength), 2313, 2313},
+        {SETTER(setBeaway), GETTER(getBeaway), 2385, 2385},
+        {SETTER(setMirrorMode), GETTER(getMirrorValue), 2384, 2384},
+        {SETTER(setIRSwitch), nullptr, 160, 160},
+        {SETTER(setWhiteSwitch), nullptr, 170, 168},
+        {SETTER(setWhiteMode), nullptr, 171, 169},
+        {SETTER(setLightType), nullptr, 224, 224},
     };
-    const Row rows[] = {
-        {"DNMode", SETTER(setDNMode), GETTER(getDNMode), 144, 144},
-        {"WDRSwitch", SETTER(setWDRSwitch), GETTER(getWDRSwitch), 2368, 2368},
-        {"WDRStrength", SETTER(setWDRStrength), GETTER(getWDRStrength), 2369, 2369},
-        {"HLCSwitch", SETTER(setHLCSwitch), GETTER(getHLCSwitch), 112, 112},
-        {"HLCStrength", SETTER(setHLCStrength), GETTER(getHLCStrength), 113, 113},
-        {"BLCSwitch", SETTER(setBLCSwitch), GETTER(getBLCSwitch), 128, 128},
-        {"BLCStrength", SETTER(setBLCStrength), GETTER(getBLCStrength), 130, 130},
-        {"DefogSwitch", SETTER(setDefogSwitch), GETTER(getDefogSwitch), 2400, 2400},
-        {"DefogStrength", SETTER(setDefogStrength), GETTER(getDefogStrength), 2401, 2401},
-        {"2DSwitch", SETTER(set2DSwitch), GETTER(get2DSwitch), 2304, 2304},
-        {"2DMode", SETTER(set2DMode), GETTER(get2DMode), 2305, 2305},
-        {"2DAuto", SETTER(set2DAutoMaxStrength), GETTER(get2DAutoMaxStrength), 2306, 2306},
-        {"2DManual", SETTER(set2DManualMaxStrength), GETTER(get2DManualMaxStrength), 2307, 2307},
-        {"3DSwitch", SETTER(set3DSwitch), GETTER(get3DSwitch), 2308, 2308},
-        {"3DMode", SETTER(set3DMode), GETTER(get3DMode), 2309, 2309},
-        {"3DAuto", SETTER(set3DAutoMaxStrength), GETTER(get3DAutoMaxStrength), 2312, 2312},
-        {"3DManual", SETTER(set3DManualMaxStrength), GETTER(get3DManualMaxStrength), 2313, 2313},
-        {"Beaway", SETTER(setBeaway), GETTER(getBeaway), 2385, 2385},
-        {"Mirror", SETTER(setMirrorMode), GETTER(getMirrorValue), 2384, 2384},
-        {"IRSwitch", SETTER(setIRSwitch), nullptr, 160, 160},
-        {"WhiteSwitch", SETTER(setWhiteSwitch), nullptr, 170, 168},
-        {"WhiteMode", SETTER(setWhiteMode), nullptr, 171, 169},
-        {"LightType", SETTER(setLightType), nullptr, 224, 224},
-    };
-    for (const Row& r : rows) {
+    for (const auto& [set, get, key, cmd] : rows) {
         iasim::clearLog();
-        EXPECT_TRUE(r.set(*ctl, 3)) << r.name;
-        EXPECT_EQ(3, cached(r.key)) << r.name;
-        const std::string sent = std::to_string(r.cmd) + "/0=3";
-        EXPECT_EQ(sent, calls().back()) << r.name;
+        EXPECT_TRUE(set(*ctl, 3)) << key;
+        EXPECT_EQ(3, cached(key)) << key;
+        EXPECT_EQ(std::to_string(cmd) + "/0=3", calls().back()) << key;
         int v = -1;
-        if (r.get) {
-            EXPECT_TRUE(r.get(*ctl, v)) << r.name;
-            EXPECT_EQ(3, v) << r.name;
-        }
-    }
-}
-
-TEST_F(ControlsTest, ReferenceSetterDoesNotWriteBackAHiddenFeaturesZero) {
-    seam->showWDR() = false;
-    int v = 1;
-    EXPECT_TRUE(ctl->setWDRSwitch(v));
-    EXPECT_EQ(1, v);
-    EXPECT_EQ(0, cached(2368));
-    EXPECT_TRUE(calls().empty());
-}
-
-TEST_F(ControlsTest, DirectControlsReachTheProcessorAtOnce) {
-    struct Row {
-        const char* name;
-        Action act;
-        std::vector<std::string> sent;
-    };
-    for (int cmd : {1552, 1536, 2368, 160, 168, 169, 224, 82}) {
-        iasim::setValue(0, cmd, 9);
-    }
-    const Row rows[] = {
-        DIRECT(getFocusValue(g_sink), "1552/1=9"),
-        DIRECT(getFocusMode(g_sink), "1536/1=9"),
-        DIRECT(getWDR(g_sink), "2368/1=9"),
-        DIRECT(getIRSwitch(g_sink), "160/1=9"),
-        DIRECT(getWhiteSwitch(g_sink), "168/1=9"),
-        DIRECT(getWhiteMode(g_sink), "169/1=9"),
-        DIRECT(getLightType(g_sink), "224/1=9"),
-        DIRECT(getIrisValue(g_sink), "82/1=9"),
-        DIRECT(zoomIn(), "1569/0=1"),
-        DIRECT(zoomOut(), "1570/0=1"),
-        DIRECT(setZoomValue(7), "1568/0=7"),
-        DIRECT(setPTZRunState(2), "1632/0=2"),
-        DIRECT(setFocusValue(5), "1552/0=5"),
-        DIRECT(setFocusMode(2), "1536/0=2"),
-        DIRECT(setDNState(1), "153/0=1"),
-        DIRECT(setExposureStrategy(g_sink), "225/0=9"),
-        DIRECT(focusFar(), "1536/0=1", "1554/0=1"),
-        DIRECT(focusNear(), "1536/0=1", "1553/0=1"),
-        DIRECT(irisUp(), "16/0=3", "83/0=1"),
-        DIRECT(irisDown(), "16/0=3", "84/0=1"),
-        DIRECT(setIrisValue(100), "16/0=3", "82/0=256"),
-        DIRECT(setIrisValue(-5), "16/0=3", "82/0=256"),
-        DIRECT(setIrisValue(25600), "16/0=3", "82/0=25600"),
-        DIRECT(setIrisValue(25601), "16/0=3", "82/0=1048576"),
-        DIRECT(setIrisValue(30000), "16/0=3", "82/0=1048576"),
-    };
-    for (const Row& r : rows) {
-        iasim::clearLog();
-        EXPECT_TRUE(r.act(*ctl)) << r.name;
-        EXPECT_EQ(r.sent, calls()) << r.name;
+        EXPECT_TRUE(!get || (get(*ctl, v) && v == 3)) << key;
     }
     iasim::clearLog();
-    iasim::injectFailure(16, IA_CMD_OPT_SET, -1);
-    EXPECT_FALSE(ctl->setIrisValue(300));
-    EXPECT_FALSE(ctl->irisUp());
-    EXPECT_EQ(2u, calls().size());  // the two failed exposure-mode sets only
-    iasim::injectFailure(1536, IA_CMD_OPT_SET, -1);
-    EXPECT_TRUE(ctl->focusFar());
-}
-
-TEST_F(ControlsTest, ZoomRatio) {
-    const std::pair<int, int> rows[] = {{0, 1000},     {16384, 1000},  {20480, 1500}, {24576, 2000},
-                                        {27264, 3000}, {31424, 16000}, {31425, -7},   {-1, -7}};
-    for (const auto& r : rows) {
-        iasim::setValue(0, 1568, r.first);
-        int pos = 0, ratio = -7;
-        EXPECT_TRUE(ctl->getZoomValue(pos, ratio)) << r.first;
-        EXPECT_EQ(r.first, pos);
-        EXPECT_EQ(r.second, ratio) << r.first;
-    }
-    iasim::injectFailure(1568, IA_CMD_OPT_GET, -1);
-    int pos = 0, ratio = -7;
-    EXPECT_FALSE(ctl->getZoomValue(pos, ratio));
-    EXPECT_EQ(-7, ratio);
-}
-
-TEST_F(ControlsTest, ZoomFocusLockKeepsLensCommandsFromTheProcessor) {
-    SensorZoomFocusParam lock;
-    lock.setLockZoomFocusEnable(true);
-    EXPECT_EQ(0, ctl->setSensorZoomFocusParam(lock));
-    bool heat = false;
-    unsigned af = 0;
-    EXPECT_TRUE(ctl->zoomIn());
-    EXPECT_TRUE(ctl->focusFar());
-    EXPECT_TRUE(ctl->setFocusValue(5));
-    EXPECT_TRUE(ctl->getHeatStatus(heat));
-    EXPECT_TRUE(calls().empty());
-    EXPECT_TRUE(ctl->setPTZRunState(1));
-    EXPECT_TRUE(ctl->getAFStatistic(af));
-    EXPECT_EQ((std::vector<std::string>{"1632/0=1", "1648/1=0"}), calls());
-}
-
-TEST_F(ControlsTest, LightTypeOutOfRangeIsRefusedUnsent) {
     EXPECT_FALSE(ctl->setLightType(4));
     EXPECT_FALSE(ctl->setLightType(-1));
-    EXPECT_TRUE(calls().empty());
-    EXPECT_EQ(0, cached(224));
+    EXPECT_EQ(Sent(), calls());
+    EXPECT_EQ(3, cached(224));
 }
 
-TEST_F(ControlsTest, HeatStatusAndVersionText) {
-    bool heat = false;
-    iasim::setValue(0, 1606, 5);
-    EXPECT_TRUE(ctl->getHeatStatus(heat));
-    EXPECT_TRUE(heat);
-    iasim::setValue(0, 1606, 0);
-    EXPECT_TRUE(ctl->getHeatStatus(heat));
-    EXPECT_FALSE(heat);
-    const std::pair<std::string, std::string> versions[] = {
-        {"V1.2", "V1.2"},
-        {std::string(49, 'a'), std::string(49, 'a')},
-        {std::string(50, 'b'), std::string(49, 'b')},
-        {std::string(60, 'c'), std::string(49, 'c')}};
-    for (const auto& v : versions) {
-        iasim::setVersionText(0, v.first);
+TEST_F(ControlsTest, DirectControlsReachTheProcessorUnlessTheLensIsLocked) {
+    const std::tuple<Action, bool, Sent> rows[] = {
+        // control, lens command, calls
+        // clang-format off
+        {ACT(getFocusValue(g_sink)),       true,  {"1552/1=9"}},
+        {ACT(getFocusMode(g_sink)),        true,  {"1536/1=9"}},
+        {ACT(getWDR(g_sink)),              false, {"2368/1=9"}},
+        {ACT(getIRSwitch(g_sink)),         false, {"160/1=9"}},
+        {ACT(getWhiteSwitch(g_sink)),      false, {"168/1=9"}},
+        {ACT(getIrisValue(g_sink)),        false, {"82/1=9"}},
+        {ACT(getHeatStatus(g_heat)),       true,  {"1606/1=9"}},
+        {ACT(getAFStatistic(g_af)),        false, {"1648/1=9"}},
+        {ACT(zoomIn()),                    true,  {"1569/0=1"}},
+        {ACT(setZoomValue(7)),             true,  {"1568/0=7"}},
+        {ACT(setFocusValue(5)),            true,  {"1552/0=5"}},
+        {ACT(setFocusMode(2)),             true,  {"1536/0=2"}},
+        {ACT(focusFar()),                  true,  {"1536/0=1", "1554/0=1"}},
+        {ACT(setPTZRunState(2)),           false, {"1632/0=2"}},
+        {ACT(setDNState(1)),               false, {"153/0=1"}},
+        {ACT(setExposureStrategy(g_sink)), false, {"225/0=9"}},
+        {ACT(irisUp()),                    false, {"16/0=3", "83/0=1"}},
+        {ACT(setIrisValue(100)),           false, {"16/0=3", "82/0=256"}},
+        {ACT(setIrisValue(30000)),         false, {"16/0=3", "82/0=1048576"}},
+        // clang-format on
+    };
+    for (bool locked : {false, true}) {
+        SensorZoomFocusParam lock;
+        lock.setLockZoomFocusEnable(locked);
+        EXPECT_EQ(0, ctl->setSensorZoomFocusParam(lock));
+        for (const auto& [act, lens, sent] : rows) {
+            for (int cmd : {1552, 1536, 2368, 160, 168, 82, 1606, 1648}) {
+                iasim::setValue(0, cmd, 9);
+            }
+            g_sink = 9;
+            iasim::clearLog();
+            EXPECT_TRUE(act(*ctl)) << sent.back();
+            EXPECT_EQ(locked && lens ? Sent() : sent, calls()) << locked;
+        }
+    }
+}
+
+TEST_F(ControlsTest, ZoomRatioAndVersionText) {
+    const std::pair<int, int> zoom[] = {
+        {16384, 1000}, {20480, 1500}, {24576, 2000}, {31424, 16000}, {31425, -7}};
+    for (const auto& [position, ratio] : zoom) {
+        iasim::setValue(0, 1568, position);
+        int pos = 0, r = -7;
+        EXPECT_TRUE(ctl->getZoomValue(pos, r));
+        EXPECT_EQ(std::make_pair(position, ratio), std::make_pair(pos, r));
+    }
+    for (size_t n : {4, 49, 50, 60}) {  // 49 characters at most: the 50 bytes have no terminator
+        iasim::setVersionText(0, std::string(n, 'v'));
         std::string text;
         EXPECT_TRUE(ctl->getCameraVerInf(text));
-        EXPECT_EQ(v.second, text);
+        EXPECT_EQ(std::string(std::min<size_t>(n, 49), 'v'), text);
     }
-    iasim::injectFailure(2496, IA_CMD_OPT_GET, -1);
-    iasim::injectFailure(1606, IA_CMD_OPT_GET, -1);
-    std::string text = "old";
-    heat = true;
-    EXPECT_FALSE(ctl->getCameraVerInf(text));
-    EXPECT_FALSE(ctl->getHeatStatus(heat));
-    EXPECT_EQ("old", text);
-    EXPECT_TRUE(heat);
 }
 
-class ShutterTest : public ControlsTest {
-protected:
-    void SetUp() override {
-        ControlsTest::SetUp();
-        std::vector<int> items;
-        for (int i = 0; i < 40; ++i) {
-            items.push_back(100 + i);
-        }
-        iasim::setDynamicCmds(0, {49});
-        iasim::setDiscreteRange(0, 49, 100, items);
+TEST_F(ControlsTest, OnlyTheFirstThirtyOfFortyShutterStepsCanBeReached) {
+    std::vector<int> items(40);
+    std::iota(items.begin(), items.end(), 100);
+    iasim::setDynamicCmds(0, {49});
+    iasim::setDiscreteRange(0, 49, 100, items);
+    const std::tuple<int, bool, bool, Sent> rows[] = {
+        // current, up, succeeds, calls
+        {105, true, true, {"49/1=105", "49/0=106"}},
+        {105, false, true, {"49/1=105", "49/0=104"}},
+        {129, true, true, {"49/1=129", "49/0=129"}},  // at the top: applied again
+        {135, true, false, {"49/1=135"}}};
+    for (const auto& [current, up, ok, sent] : rows) {
+        state(49, 49, current, 0);
+        EXPECT_EQ(ok, up ? ctl->shutterUp() : ctl->shutterDown()) << current;
+        EXPECT_EQ(sent, calls()) << current;
     }
-    // The processor's and the cache's current shutter.
-    void current(int v) {
-        iasim::setValue(0, 49, v);
-        cache(49, v);
-        iasim::clearLog();
-    }
-};
-
-TEST_F(ShutterTest, OnlyTheFirstThirtyStepsCanBeReached) {
     EXPECT_TRUE(ctl->setShutterValue(29));
     EXPECT_EQ(129, cached(49));
-    iasim::clearLog();
     EXPECT_FALSE(ctl->setShutterValue(30));
-    EXPECT_FALSE(ctl->setShutterValue(-1));
-    int index = -3;
-    current(135);
-    EXPECT_FALSE(ctl->getShutterValue(index));
-    EXPECT_FALSE(ctl->shutterUp());
-    EXPECT_EQ(-3, index);
-    current(107);
-    EXPECT_TRUE(ctl->getShutterValue(index));
-    EXPECT_EQ(7, index);
-    EXPECT_EQ(std::vector<std::string>{"49/1=107"}, calls());
-}
-
-TEST_F(ShutterTest, SteppingUpAndDown) {
-    const struct {
-        int cur;
-        bool up;
-        const char* sent;  // null: nothing sent (the cache already holds it)
-    } rows[] = {{105, true, "49/0=106"},
-                {105, false, "49/0=104"},
-                {129, true, nullptr},
-                {100, false, nullptr}};
-    for (const auto& r : rows) {
-        current(r.cur);
-        EXPECT_TRUE(r.up ? ctl->shutterUp() : ctl->shutterDown()) << r.cur;
-        std::vector<std::string> expected = {"49/1=" + std::to_string(r.cur)};
-        if (r.sent != nullptr) {
-            expected.push_back(r.sent);
-        }
-        EXPECT_EQ(expected, calls()) << r.cur;
-    }
-    cache(49, 0);
-    iasim::clearLog();
-    EXPECT_TRUE(ctl->shutterDown());  // at the bottom the same value is applied again
-    EXPECT_EQ("49/0=100", calls().back());
-}
-
-TEST_F(ShutterTest, NoRangeMeansNoSteps) {
-    iasim::setDynamicCmds(0, {});
-    current(105);
-    int index = -3;
-    EXPECT_FALSE(ctl->setShutterValue(0));
-    EXPECT_FALSE(ctl->shutterUp());
-    EXPECT_FALSE(ctl->getShutterValue(index));
-    EXPECT_EQ(-3, index);
 }
 
 TEST_F(ControlsTest, SwitchingOneIlluminatorOnSwitchesTheOtherOff) {
-    const struct {
-        int ir, white;  // processor and cache state before
-        Action act;
-        std::vector<std::string> sent;
-    } rows[] = {
+    const std::tuple<int, int, Action, Sent> rows[] = {
+        // infrared, white light, action, calls
         {0, 1, ACT(setIRSwitch(1)), {"168/1=1", "168/0=0", "160/0=1"}},
-        {0, 0, ACT(setIRSwitch(1)), {"168/1=0", "160/0=1"}},
         {1, 1, ACT(setIRSwitch(0)), {"160/0=0"}},
-        {1, 0, ACT(setWhiteSwitch(1)), {"160/1=1", "160/0=0", "168/0=1"}},
-        {1, 1, ACT(setWhiteSwitch(0)), {"168/0=0"}},
-    };
-    for (const auto& r : rows) {
-        iasim::setValue(0, 160, r.ir);
-        iasim::setValue(0, 168, r.white);
-        cache(160, r.ir);
-        cache(170, r.white);
-        iasim::clearLog();
-        EXPECT_TRUE(r.act(*ctl)) << r.sent.back();
-        EXPECT_EQ(r.sent, calls());
+        {1, 0, ACT(setWhiteSwitch(1)), {"160/1=1", "160/0=0", "168/0=1"}}};
+    for (const auto& [ir, white, act, sent] : rows) {
+        state(160, 160, ir, ir);
+        state(168, 170, white, white);
+        EXPECT_TRUE(act(*ctl)) << sent.back();
+        EXPECT_EQ(sent, calls());
     }
-    iasim::injectFailure(168, IA_CMD_OPT_GET, -1);
-    iasim::clearLog();
-    EXPECT_FALSE(ctl->setIRSwitch(1));
-    EXPECT_EQ(1u, calls().size());
 }
 
 TEST_F(ControlsTest, MirrorWritesTheCurrentSchemeFileEvenWhenUnchanged) {
-    const char file[] = "/mnt/mtd/code/config_file/sensor0.cfg";
-    sandbox->remove(file);
-    EXPECT_TRUE(ctl->setMirrorMode(0));
-    EXPECT_TRUE(calls().empty());
-    const std::string bytes(reinterpret_cast<const char*>(seam->userKeyVal()[0]),
-                            kFactory.size() * sizeof(KeyVal));
-    EXPECT_EQ(bytes, sandbox->readFile(file));
-    EXPECT_TRUE(ctl->setMirrorMode(1));
-    EXPECT_EQ(1, cached(2384));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(seam->userKeyVal()[0]), bytes.size()),
-              sandbox->readFile(file));
+    seam->curScheme() = 2;
+    for (int v : {0, 1}) {
+        sandbox->remove("/mnt/mtd/code/config_file/sensor2.cfg");
+        EXPECT_TRUE(ctl->setMirrorMode(v));
+        EXPECT_EQ(bytesOf(seam->userKeyVal()[2], kFactory.size()),
+                  sandbox->readFile("/mnt/mtd/code/config_file/sensor2.cfg"));
+    }
+}
+
+TEST_F(ControlsTest, RangeOfTheFourRangeCommandsOnlyWhenListed) {
+    for (int cmd : {49, 50, 82, 1537}) {
+        iasim::setDynamicCmds(0, {34, cmd});
+        iasim::setDiscreteRange(0, cmd, 2, {1, 2, 4});
+        int def = -1;
+        std::string range;
+        StdoutCapture out;
+        EXPECT_TRUE(ctl->getSensorParamRange(cmd, def, range)) << cmd;
+        EXPECT_EQ("cmd=" + std::to_string(cmd) + " DefaltParam=2 strParamRange=1 2 4\n",
+                  out.stop());  // prints the outputs
+    }
+    iasim::setDiscreteRange(0, 34, 2, {1, 2, 4});
+    int def = -5;
+    std::string range = "keep";
+    EXPECT_FALSE(ctl->getSensorParamRange(34, def, range));  // listed, not a range command
+    EXPECT_FALSE(ctl->getSensorParamRange(49, def, range));  // no longer listed
+    iasim::setDynamicCmds(0, {49, 50});
+    iasim::setRange(0, 50, ia_dynamic_params_attr_st{1, 30, 10, 90, 2, {10, 90}});
+    EXPECT_TRUE(ctl->getSensorParamRange(50, def, range));  // not discrete: outputs kept
+    EXPECT_EQ(-5, def);
+    EXPECT_EQ("keep", range);
+    iasim::setDiscreteRange(0, 49, 7, {});
+    range.clear();
+    EXPECT_TRUE(ctl->getSensorParamRange(49, def, range));
+    EXPECT_EQ(7, def);
+    EXPECT_EQ("", range);
+}
+
+TEST_F(ControlsTest, AllParametersCorrectedBelowStyleValue200ElseAsSaved) {
+    seam->release();
+    seam->prepare({{8000, 0}, {49, 25}, {34, 50}}, 4);
+    const KeyVal saved[] = {{8000, 0}, {49, 33}, {34, 60}};
+    sandbox->writeFile("/mnt/mtd/code/config_file/sensor0.cfg", bytesOf(saved, 3));
+    iasim::setDynamicCmds(0, {49});
+    iasim::setDiscreteRange(0, 49, 18, {1, 18});
+    const std::string style = "<style><tab key=\"e\"><param id=\"49\" value=\"";
+    sandbox->writeFile("/tmp/merge_style_ch1.xml", style + "150\"/></tab></style>");
+    std::string out;
+    EXPECT_TRUE(ctl->getAllParameters(out));
+    EXPECT_TRUE(ctl->getAllParameters(out));
+    EXPECT_EQ("(8000,0)(49,18)(34,50)(8000,0)(49,18)(34,50)", out);
+    sandbox->writeFile("/tmp/merge_style_ch1.xml", style + "250\"/></tab></style>");
+    out.clear();
+    EXPECT_TRUE(ctl->getAllParameters(out));
+    EXPECT_EQ("(8000,0)(49,33)(34,60)", out);
+}
+
+TEST_F(ControlsTest, StyleFileWaitsForTheProcessorAndLanguageFilesNeedTheTable) {
+    seam->sysConf().szUIStyle = strdup("<style><tab key=\"a\"/></style>");
+    iasim::setDynamicCmds(0, {});
+    SimVideoModule video;
+    video.setReadyAfter(2);
+    ctl->setVideoStreamModule(&video);
+    StdoutCapture out;
+    EXPECT_NE(std::string::npos, ctl->getUIStyleFile().find("<tab key=\"a\""));
+    EXPECT_EQ("### m_pVideoStreamModule->get2ARunRet() is ok! count = 2\n", out.stop());
+    EXPECT_EQ(3, video.pollCount());
+
+    EXPECT_EQ("", ctl->getUILanguageFile(1));  // no language table
+    EXPECT_EQ("", ctl->getUICommonFile(1));
 }
 
 }  // namespace
