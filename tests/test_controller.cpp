@@ -244,6 +244,9 @@ const struct { int scheme; unsigned knobs; int fail; const char *list; int ret; 
     {0, 0, 0, "(2368,1)(2416,1)(2384,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 v1:2416=1 2416=1 v1:2384=1 2384=1", "0:2368=1"},
     {0, 0, 0, "(2385,1)(2432,1)(9102,1)(8100,1)(190,1)", 0, "v1:2385=1 2385=1 2432=1 v1:2432=1 v1:9102=1 v1:8100=1 v1:190=1", "0:9102=1"},
     {0, kThermalDevice, 0, "(2368,1)(2432,1)(9102,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 2432=1 v1:2432=1 v1:9102=1", ""},
+    // The thermal channel routes the mirror through its handler and the colour mode to the video
+    // module alone.
+    {0, kThermalDevice, 0, "(2384,1)(8201,3)", 0, "v1:2384=1 2384=1 v1:8201=3", "0:2384=1"},
     // Hidden WDR and Beaway turn the value into 0 and send nothing.
     {0, kHidden, 0, "(2368,1)(2385,1)", 0, "", "0:2368=0 0:2385=0"},
     // Day/night records take their other fields from the current scheme (0 when not held).
