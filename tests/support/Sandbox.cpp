@@ -1,77 +1,24 @@
 #include "Sandbox.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 
 #include "IaSim.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 void makeDirs(const std::string& dir) {
-    std::string partial;
-    std::stringstream in(dir);
-    std::string piece;
-    while (std::getline(in, piece, '/')) {
-        if (piece.empty()) {
-            partial += "/";
-            continue;
-        }
-        partial += piece + "/";
-        ::mkdir(partial.c_str(), 0755);
-    }
-}
-
-void removeTree(const std::string& dir) {
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) {
-        ::unlink(dir.c_str());
-        return;
-    }
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        std::string full = dir + "/" + name;
-        struct stat st;
-        if (::lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            removeTree(full);
-        } else {
-            ::unlink(full.c_str());
-        }
-    }
-    ::closedir(d);
-    ::rmdir(dir.c_str());
-}
-
-void walk(const std::string& base, const std::string& rel, std::vector<std::string>& out) {
-    DIR* d = ::opendir((base + rel).c_str());
-    if (d == nullptr) {
-        return;
-    }
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        std::string r = rel + "/" + name;
-        struct stat st;
-        if (::lstat((base + r).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            walk(base, r, out);
-        } else {
-            out.push_back(r);
-        }
-    }
-    ::closedir(d);
+    std::error_code ignored;
+    fs::create_directories(dir, ignored);
 }
 
 }  // namespace
@@ -104,7 +51,8 @@ Sandbox::Sandbox() {
 }
 
 Sandbox::~Sandbox() {
-    removeTree(m_root);
+    std::error_code ignored;
+    fs::remove_all(m_root, ignored);
 }
 
 std::string Sandbox::path(const std::string& cameraPath) const {
@@ -123,8 +71,7 @@ std::string Sandbox::readFile(const std::string& cameraPath) const {
 }
 
 bool Sandbox::exists(const std::string& cameraPath) const {
-    struct stat st;
-    return ::stat(path(cameraPath).c_str(), &st) == 0;
+    return fs::exists(path(cameraPath));
 }
 
 void Sandbox::remove(const std::string& cameraPath) const {
@@ -160,7 +107,11 @@ void Sandbox::setDebugSwitch(const std::string& content) const {
 
 std::vector<std::string> Sandbox::listFiles() const {
     std::vector<std::string> out;
-    walk(m_root, "", out);
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(m_root)) {
+        if (!e.is_directory()) {
+            out.push_back(e.path().string().substr(m_root.size()));
+        }
+    }
     std::sort(out.begin(), out.end());
     return out;
 }
