@@ -18,23 +18,17 @@ public:
     int32_t& cameraId() { return c.m_nCameraID; }
     OVMutex& mutex() { return c.m_objMutex; }
     GThread* thread() { return c.m_pSensorThread; }
-    int32_t& lastScheme() { return c.m_nLastScheme; }
     int32_t& curScheme() { return c.m_nCurScheme; }
     int32_t& paramMode() { return c.m_nParamMode; }
     KeyVal** userKeyVal() { return c.m_ppUserKeyVal; }
-    KeyVal* keyValTmp() { return c.m_pstKeyValTmp; }
     KeyVal* fctKeyVal() { return c.m_pFctKeyVal; }
     u32& keyValSum() { return c.m_nKeyValSum; }
-    KeyVal* keyValWork() { return c.m_pstKeyValWork; }
     keycmd* keyCmdMap() { return c.m_pKeyCmdMap; }
-    u32 version() { return c.m_nVersion; }
-    const VideoStreamModule* videoModule() { return c.m_pVideoStreamModule; }
     MachineInfo& machineInfo() { return c.m_objMachineInfo; }
     u32 flags() { return c.m_nFlags.load(); }
     void setFlag(u32 bits) { c.setFlag(bits); }
     void clearFlag(u32 bits) { c.clearFlag(bits); }
     u32& keyCmdNum() { return c.m_nKeyCmdNum; }
-    int32_t& lastSchedule() { return c.m_nLastSchedule; }
     bool& lprMode() { return c.m_bLprMode; }
     bool& showWDR() { return c.m_bShowWDRFalg; }
     bool& scheduleScheme() { return c.m_bScheduleScheme; }
@@ -46,9 +40,6 @@ public:
     int setParameters(KeyVal* records, u32 count, bool save) {
         return c.setParameters(records, count, save);
     }
-    bool parseSensorParameter(const std::string& text, std::vector<std::string>& ids) {
-        return c.parseSensorParameter(text, ids);
-    }
     int findFromKeyCmdMap(u32 key, keycmd& row) {
         return c.findFromKeyCmdMap(c.m_pKeyCmdMap, key, row);
     }
@@ -58,17 +49,7 @@ public:
     int getKeyValFromCache(u32 scheme, u32 key, u32& value) {
         return c.getKeyValFromCache(scheme, key, value);
     }
-    bool isKeyValSame(const KeyVal& record) { return c.isKeyValSame(record); }
-    int paramCheck() { return c.paramCheck(); }
-    int callHandler(KeyHandler handler, u32 cmd, u32 dir, void* value) {
-        return (c.*handler)(cmd, dir, value);
-    }
-    int doIaCmd(u32 cmd, u32 dir, void* value) { return c.doIaCmd(cmd, dir, value); }
-    int notifyToVideo(int key, int value) { return c.notifyToVideo(key, value); }
-    void buildKeyCmdMap() { c.buildKeyCmdMap(); }
     int switchTo(int scheme, bool force) { return c.switch_to(scheme, force); }
-    int lprSwitchTo(int scheme) { return c.LPR_switch_to(scheme); }
-    int judgeCurScheme(int& scheme, int& schedule) { return c.judgeCurScheme(scheme, schedule); }
     int sensorThreadPass() { return c.sensorThread(); }
 
     // Prepares the scheme arrays and the key table the way init does, without styles or
