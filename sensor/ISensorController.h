@@ -329,6 +329,8 @@ private:
     u32 getShutterSteps(int* p_pSteps);
     // Reads the current shutter and finds its first position in the step list.
     bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
+    // One step up (+1) or down (-1) the shutter list; the ends apply the current value again.
+    bool stepShutter(int p_nStep);
     // Sets an illuminator's switch key; switching it on first switches the other one off
     // (read with p_nOtherCmd, switched with p_pOtherSwitch(0)).
     bool setIlluminator(int p_nKey, int p_nVal, u32 p_nOtherCmd,

@@ -259,7 +259,9 @@ bool ISensorController::setShutterValue(int p_nIndex) {
     return setByKey(KEY_MAX_SHUTTER, aSteps[p_nIndex]);
 }
 
-bool ISensorController::shutterUp() {
+// Moves the shutter one step along the list (+1 up, -1 down); at either end the current value
+// is applied again.
+bool ISensorController::stepShutter(int p_nStep) {
     int aSteps[kMaxShutterSteps];
     const u32 nCount = getShutterSteps(aSteps);
     u32 nIndex = 0;
@@ -267,22 +269,17 @@ bool ISensorController::shutterUp() {
     if (!findCurrentShutter(aSteps, nCount, nIndex, nCur)) {
         return false;
     }
-    // At the top the current value is applied again.
-    const int nNew = nIndex + 1 < nCount ? aSteps[nIndex + 1] : nCur;
+    const long nNext = static_cast<long>(nIndex) + p_nStep;
+    const int nNew = (nNext >= 0 && nNext < static_cast<long>(nCount)) ? aSteps[nNext] : nCur;
     return setByKey(KEY_MAX_SHUTTER, nNew);
 }
 
+bool ISensorController::shutterUp() {
+    return stepShutter(1);
+}
+
 bool ISensorController::shutterDown() {
-    int aSteps[kMaxShutterSteps];
-    const u32 nCount = getShutterSteps(aSteps);
-    u32 nIndex = 0;
-    int nCur = 0;
-    if (!findCurrentShutter(aSteps, nCount, nIndex, nCur)) {
-        return false;
-    }
-    // At the bottom the current value is applied again.
-    const int nNew = nIndex > 0 ? aSteps[nIndex - 1] : nCur;
-    return setByKey(KEY_MAX_SHUTTER, nNew);
+    return stepShutter(-1);
 }
 
 // ---- direct controls ----
