@@ -43,11 +43,8 @@ struct KeyOverride {
     int32_t value;
 };
 const KeyOverride kLprScheme1[] = {
-    {144, 0},   // KEY_DN_MODE
-    {49, 18},   // KEY_MAX_SHUTTER
-    {96, 1},    // KEY_METER_AREA
-    {161, 2},   // KEY_IR_MODE
-    {163, 40},  // KEY_IR_MANUAL_STRG_NEAR
+    {KEY_DN_MODE, 0}, {KEY_MAX_SHUTTER, 18},         {KEY_METER_AREA, 1},
+    {KEY_IR_MODE, 2}, {KEY_IR_MANUAL_STRG_NEAR, 40},
 };
 
 // Zeroed heap records; running out of memory here leaves no usable controller.
