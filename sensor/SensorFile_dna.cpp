@@ -11,6 +11,7 @@
 
 #include "ISensorController.h"
 #include "SensorFile.h"
+#include "SensorKeys.h"
 #include "SensorXmlText.h"
 #include "XmlString.h"
 
@@ -28,6 +29,8 @@ bool getshowBeawayFalg() {
 
 namespace {
 
+using namespace SensorKeys;
+
 // Room of the processor's records: 16 commands in the list, 64 items per range.
 const int kMaxDynamicCmds = 16;
 const int kMaxRangeItems = 64;
@@ -35,20 +38,20 @@ const int kMaxRangeItems = 64;
 const u32 kMaxFactoryRecords = 160;
 
 // Parameters whose style default stays in force where the processor accepts it.
-const int kMaxShutter = 49;
-const int kFixShutter = 50;
-const int kFocusNearLimit = 1537;
+const int kMaxShutter = KEY_MAX_SHUTTER;
+const int kFixShutter = KEY_FIX_SHUTTER;
+const int kFocusNearLimit = KEY_AUTO_FOCUS_NEAR_LIMIT;
 // Style value of those three that leaves the processor's default in force.
 const int kKeepProcessorDefault = 100;
 // A style value v >= 200 of the maximum shutter means: default v - 200 over the style's own
 // items.
 const int kOwnItemsOffset = 200;
 // Placeholders: 10 is removed when WDR is offered, 11 when Beaway is offered.
-const int kWdrPlaceholder = 10;
-const int kBeawayPlaceholder = 11;
+const int kWdrPlaceholder = KEY_EMPTY1;
+const int kBeawayPlaceholder = KEY_EMPTY2;
 // The two switches that exclude each other in the UI.
-const int kHlcSwitch = 112;
-const int kBlcSwitch = 128;
+const int kHlcSwitch = KEY_HLC_SWITCH;
+const int kBlcSwitch = KEY_BLC_SWITCH;
 
 bool hasId(const TiXmlElement* element, int id) {
     const char* text = element->Attribute("id");
