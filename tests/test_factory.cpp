@@ -41,14 +41,6 @@ std::string combo(int id, int value, const std::vector<int>& items) {
     return xml + "</c>";
 }
 
-std::string printed(const std::string& xml) {
-    TiXmlDocument doc;
-    doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
-    std::string text;
-    getXmlString(doc, text);
-    return text;
-}
-
 const TiXmlElement* findId(const TiXmlElement* e, int id) {
     if (e == nullptr || (e->Attribute("id") && atoi(e->Attribute("id")) == id)) {
         return e;
@@ -118,7 +110,7 @@ TEST_F(DynamicStyleTest, NoDynamicCommandOnlyRemovesThePlaceholders) {
     const std::string body = "<tab key=\"a\">" + combo(49, 100, fromTo(1, 24)) +
                              "<p id=\"34\" value=\"50\" enable_list=\"\"/></tab>";
     EXPECT_EQ(
-        printed("<style>" + body + "<tab key=\"b\"></tab></style>"),
+        printedXml("<style>" + body + "<tab key=\"b\"></tab></style>"),
         dna("<style>" + body +
             "<tab key=\"b\"><p id=\"10\" value=\"0\"/><p id=\"11\" value=\"0\"/></tab></style>"));
 }
@@ -207,7 +199,8 @@ TEST_F(DynamicStyleTest, ItemCountBeyondSixtyFourIsBounded) {
 TEST_F(DynamicStyleTest, FailedCommandListRewritesNothing) {
     iasim::injectFailure(IA_CMD_DYNAMIC_PARAMS_CMDS_GET, IA_CMD_OPT_GET, -1);
     const std::string body = "<t>" + combo(82, 1, fromTo(0, 12)) + "</t>";
-    EXPECT_EQ(printed("<s>" + body + "</s>"), dna("<s>" + body + "<p id=\"10\" value=\"0\"/></s>"));
+    EXPECT_EQ(printedXml("<s>" + body + "</s>"),
+              dna("<s>" + body + "<p id=\"10\" value=\"0\"/></s>"));
 }
 
 TEST_F(DynamicStyleTest, RecordsFollowTheDocumentDepthFirst) {

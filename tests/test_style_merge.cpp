@@ -23,15 +23,6 @@ const char kBase[] =
     "<style><tab key=\"scheme\"><p id=\"8000\" value=\"0\"/></tab><tab key=\"image\"/>"
     "<tab key=\"exposure\"/><tab key=\"nr\"/></style>";
 
-// What the XML library prints for a document text.
-std::string printed(const std::string& xml) {
-    TiXmlDocument doc;
-    doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
-    std::string text;
-    getXmlString(doc, text);
-    return text;
-}
-
 // The "key" of every tab of a merged text, in order.
 Keys tabKeys(const std::string& merged) {
     TiXmlDocument doc;
@@ -172,7 +163,7 @@ TEST_F(StyleTest, RuleConditionsOnTheDetailText) {
 TEST_F(StyleTest, MergedFileIsTheReprintedStyleWhenNoRuleHolds) {
     const std::string merged =
         merge(kBase, "<rule isInfrared=\"0\"><Delete tab_key=\"nr\"/></rule>", 3);
-    EXPECT_EQ(printed(kBase), merged);
+    EXPECT_EQ(printedXml(kBase), merged);
     EXPECT_EQ(merged, sandbox->readFile("/tmp/merge_style_ch3.xml"));
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "IaSim.h"
+#include "XmlString.h"
 
 namespace fs = std::filesystem;
 
@@ -28,6 +29,14 @@ std::string readHostFile(const std::string& path) {
     std::stringstream buf;
     buf << in.rdbuf();
     return buf.str();
+}
+
+std::string printedXml(const std::string& xml) {
+    TiXmlDocument doc;
+    doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    std::string text;
+    getXmlString(doc, text);
+    return text;
 }
 
 Sandbox::Sandbox() {

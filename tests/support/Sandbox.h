@@ -59,5 +59,7 @@ private:
 
 // Reads a whole host file ("" when missing).
 std::string readHostFile(const std::string& path);
+// What the XML library prints for a document text.
+std::string printedXml(const std::string& xml);
 
 #endif
