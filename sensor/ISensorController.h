@@ -327,8 +327,9 @@ private:
     bool sendCmd(u32 p_nCmd, int p_nVal);
     // The shutter step list (at most 30 values) into p_pSteps; returns the count.
     u32 getShutterSteps(int* p_pSteps);
-    // Reads the current shutter and finds its first position in the step list.
-    bool findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex, int& p_nCur);
+    // Takes the step list (count into p_nCount), reads the current shutter and finds its first
+    // position in the list.
+    bool findCurrentShutter(int* p_pSteps, u32& p_nCount, u32& p_nIndex, int& p_nCur);
     // One step up (+1) or down (-1) the shutter list; the ends apply the current value again.
     bool stepShutter(int p_nStep);
     // Sets an illuminator's switch key; switching it on first switches the other one off

@@ -224,8 +224,9 @@ u32 ISensorController::getShutterSteps(int* p_pSteps) {
     return parseShutterSteps(strRange, p_pSteps);
 }
 
-bool ISensorController::findCurrentShutter(const int* p_pSteps, u32 p_nCount, u32& p_nIndex,
+bool ISensorController::findCurrentShutter(int* p_pSteps, u32& p_nCount, u32& p_nIndex,
                                            int& p_nCur) {
+    p_nCount = getShutterSteps(p_pSteps);
     if (!readCmd(CMD_MAX_SHUTTER, p_nCur)) {
         return false;
     }
@@ -240,7 +241,7 @@ bool ISensorController::findCurrentShutter(const int* p_pSteps, u32 p_nCount, u3
 
 bool ISensorController::getShutterValue(int& p_nIndex) {
     int aSteps[kMaxShutterSteps];
-    const u32 nCount = getShutterSteps(aSteps);
+    u32 nCount = 0;
     u32 nIndex = 0;
     int nCur = 0;
     if (!findCurrentShutter(aSteps, nCount, nIndex, nCur)) {
@@ -263,7 +264,7 @@ bool ISensorController::setShutterValue(int p_nIndex) {
 // is applied again.
 bool ISensorController::stepShutter(int p_nStep) {
     int aSteps[kMaxShutterSteps];
-    const u32 nCount = getShutterSteps(aSteps);
+    u32 nCount = 0;
     u32 nIndex = 0;
     int nCur = 0;
     if (!findCurrentShutter(aSteps, nCount, nIndex, nCur)) {
