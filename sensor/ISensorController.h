@@ -23,6 +23,7 @@
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
 #include "OVMutex.h"
+#include "SensorBeaway.h"
 #include "SensorKeyVal.h"
 #include "SensorZoomFocusParam.h"
 #include "VideoStreamModule.h"
@@ -30,6 +31,9 @@
 
 class GThread;
 class ISensorController;
+namespace SensorKeyRows {
+struct KeyRow;
+}
 
 // Handler of a key: (processor command, option, pointer to the value or record) -> 0 on
 // success, otherwise the failing code.
@@ -54,11 +58,6 @@ enum SensorFlagBits : u32 {
     switching_flag = 1u << 5,
     busy_flags_mask = resetting_flag | restoring_flag | switching_flag,
 };
-
-// Whether the UI offers the Beaway function; one flag for the whole process.
-extern TARNIS_API bool g_bShoWBeawayFalg;
-TARNIS_API void setshowBeawayFalg(bool value);
-TARNIS_API bool getshowBeawayFalg();
 
 class TARNIS_API ISensorController {
 public:
@@ -232,16 +231,18 @@ private:
     void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
     // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
     void applySchemeMode(int32_t p_nMode);
+    // Each step asks the key's row (null for a key without a row) what the key is.
     // Thermal channel: hands its special keys to their handler or the video module; true
     // when the key was one of them.
-    bool routeThermalKey(KeyVal& p_stKeyVal);
+    bool routeThermalKey(const SensorKeyRows::KeyRow* p_pRow, KeyVal& p_stKeyVal);
     // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
     // only to be stored.
-    bool shareDayNightKey(const KeyVal& p_stKeyVal);
+    bool shareDayNightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal);
     // Limited infrared power: false when near and far strengths together exceed the limit.
-    bool irPowerAllowed(const KeyVal& p_stKeyVal);
+    bool irPowerAllowed(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal);
     // Plain and shadow light keys by the light type; false when the record is to be skipped.
-    bool routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey);
+    bool routeLightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal,
+                       u32& p_nDispatchKey);
     // Calls the key's handler; 0 or the negated key of the row.
     int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
     // Stores an applied record in the current scheme.
@@ -267,6 +268,9 @@ private:
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
     void buildKeyCmdMap();
+    // The handler bound to row `p_nRow` of the key list (null for none) and, when asked, its
+    // name as the table shows it ("&ISensorController::doIaCmd" or "NULL").
+    static KeyHandler rowHandler(size_t p_nRow, const char** p_pszName = nullptr);
     // Parameter file of a scheme for this channel kind, into a buffer of `size` bytes.
     void paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const;
 

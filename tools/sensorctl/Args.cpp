@@ -20,7 +20,7 @@ bool parseInt(const std::string& text, long& out) {
 
 const std::vector<KeyName>& keyNames() {
     static const std::vector<KeyName> names = {
-#define KEY_ROW(key, cmd, handler, name) {key, #name},
+#define KEY_ROW(key, cmd, handler, name, ...) {key, #name},
 #include "SensorKeyList.def"
 #undef KEY_ROW
     };
