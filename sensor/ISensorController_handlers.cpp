@@ -17,8 +17,8 @@ using namespace SensorKeys;
 // Told to the video module just before (0) and just after (1) a wide-dynamic-range change.
 const int kWdrChangeKey = 2370;
 // Commands of the lens that the zoom/focus lock holds back.
-const u32 kLensCmdFirst = 1536;
-const u32 kLensCmdLast = 1616;
+const u32 kLensCmdFirst = IA_CMD_AUTO_FOCUS_MODE;
+const u32 kLensCmdLast = IA_CMD_LENS_RESET;
 // States in which one-shot lens and exposure actions are ignored: init, reset, reload of the
 // last parameters and scheme switches.
 const u32 kOneShotQuietFlags = initing_flag | resetting_flag | restoring_flag | switching_flag;

@@ -11,6 +11,7 @@
 #include "OVMutexManager.h"
 #include "OrvaneTime.h"
 #include "SensorFile.h"
+#include "SensorKeys.h"
 #include "XmlString.h"
 
 namespace {
@@ -20,14 +21,15 @@ const int kReadyPolls = 30;
 const long kReadyPauseUs = 50000;
 
 // The maximum-shutter key; its style value decides between live and saved parameters.
-const int kKeyMaxShutter = 49;
+const int kKeyMaxShutter = SensorKeys::KEY_MAX_SHUTTER;
 // Style value of the maximum shutter when the style gives none; from it on the saved list
 // is reported.
 const int kSavedListThreshold = 200;
 
 // Commands whose range may be asked for: maximum and fixed shutter, iris position and the
 // auto-focus near limit.
-const int kRangeCommands[] = {49, 50, 82, 1537};
+const int kRangeCommands[] = {IA_CMD_MAX_SHUTTER, IA_CMD_FIX_SHUTTER, IA_CMD_IRIS_POSITION,
+                              IA_CMD_AUTO_FOCUS_NEAR_LIMIT};
 
 // Capacities of the processor's records.
 const int kMaxDynamicCmds = sizeof(ia_dynamic_cmds_st::cmd_list) / sizeof(int);
