@@ -16,10 +16,6 @@
 
 namespace {
 
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kParamFileFormat = "/mnt/mtd/code/config_file/sensor%d.cfg";
-const char* const kThermalParamFileFormat = "/mnt/mtd/code/config_file/sensor-thermal%d.cfg";
-
 // Copies a name into a NUL-padded field; a name as long as the field fills it without a
 // terminator.
 template <size_t N>
@@ -61,7 +57,7 @@ ISensorController::ISensorController()
                                   function<int>(&GThread::emptyFun));
 
     // Without the file the device type stays 0, which no device-specific rule matches.
-    SystemInfoParser::parseMachineInfo(kMachineInfoPath, m_objMachineInfo);
+    SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, m_objMachineInfo);
 }
 
 ISensorController::~ISensorController() {
@@ -94,9 +90,8 @@ int ISensorController::getSensorStatus() {
 void ISensorController::printDebugMsg() {}
 
 void ISensorController::paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const {
-    const char* format =
-        (m_nCameraID == SensorPaths::kThermalChannel) ? kThermalParamFileFormat : kParamFileFormat;
-    std::snprintf(p_szName, p_nSize, format, p_nScheme);
+    std::snprintf(p_szName, p_nSize, "%s",
+                  SensorPaths::paramFilePath(m_nCameraID, p_nScheme).c_str());
 }
 
 // The handler column of the key list names a member, or NONE. KEY_BIND(h) gives the member

@@ -23,18 +23,14 @@
 #include "SensorFile.h"
 #include "SyCommand.h"
 #include "sensor.h"
+#include "SensorPaths.h"
 
 namespace {
 
 using namespace SensorKeys;
 
-// Room of the factory and work arrays: the key table's capacity.
-const u32 kKeyRecordCapacity = 160;
 // Upper bound of the scheme count taken from the module detail text.
 const u32 kMaxSchemes = 64;
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kRemoveThermalFiles = "rm -rf /mnt/mtd/code/config*/sensor-thermal*.cfg";
-const char* const kRemoveSensorFiles = "rm -rf /mnt/mtd/code/config*/sensor[0-3].cfg";
 const int kShellTimeout = 30;
 
 // Scheme 1 of an LPR device: the factory records with these keys changed.
@@ -113,8 +109,8 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
 }
 
 void ISensorController::initAllocSchemes() {
-    KeyVal* pFactory = allocRecords(kKeyRecordCapacity);
-    m_pstKeyValWork = allocRecords(kKeyRecordCapacity);
+    KeyVal* pFactory = allocRecords(SensorPaths::kKeyCapacity);
+    m_pstKeyValWork = allocRecords(SensorPaths::kKeyCapacity);
     m_nKeyValSum = 0;
     if (m_stSysConf.szUIStyle != nullptr) {
         int nRet =
@@ -124,10 +120,10 @@ void ISensorController::initAllocSchemes() {
                       "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
                       "m_nKeyValSum(%d)\n", m_nKeyValSum);
     }
-    SENSOR_ASSERT(m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
+    SENSOR_ASSERT(m_nKeyValSum <= SensorPaths::kKeyCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
                   "m_nKeyValSum(%d)\n", m_nKeyValSum);
-    if (m_nKeyValSum > kKeyRecordCapacity) {
-        m_nKeyValSum = kKeyRecordCapacity;
+    if (m_nKeyValSum > SensorPaths::kKeyCapacity) {
+        m_nKeyValSum = SensorPaths::kKeyCapacity;
     }
     SENSOR_ASSERT(m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
                   "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
@@ -154,7 +150,7 @@ void ISensorController::initAllocSchemes() {
 }
 
 void ISensorController::removeParamFiles() {
-    sy_system(2 == m_nCameraID ? kRemoveThermalFiles : kRemoveSensorFiles, kShellTimeout);
+    sy_system(SensorPaths::removeParamFilesCommand(m_nCameraID), kShellTimeout);
 }
 
 void ISensorController::initCheckVersion() {
@@ -170,7 +166,7 @@ void ISensorController::initCheckVersion() {
 }
 
 void ISensorController::initDeviceMarkers(MachineInfo& p_objMachine) {
-    SystemInfoParser::parseMachineInfo(kMachineInfoPath, p_objMachine);
+    SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, p_objMachine);
     DeviceType objDeviceType;
     objDeviceType.setDeviceTypeId(p_objMachine.getDeviceType());
 
@@ -275,7 +271,7 @@ void ISensorController::uinit() {
     m_nCurScheme = -1;
     m_nKeyValSum = 0;
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
-    m_nKeyCmdNum = kKeyRecordCapacity;
+    m_nKeyCmdNum = SensorPaths::kKeyCapacity;
     m_nLastSchedule = 255;
     clearFlag(uniniting_flag);
 }

@@ -14,13 +14,11 @@
 #include "OVFile.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
+#include "SensorPaths.h"
 
 namespace {
 
 using namespace SensorKeys;
-
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kModuleConfigPath = "/hd1/moduleConfig/moduleConfig.xml";
 
 // A text field of the module record, bounded by the field.
 template <size_t N>
@@ -66,7 +64,7 @@ bool ISensorController::lastParamFileReadable(const char* p_szName) {
     if (!objFile.open(p_szName)) {
         return false;
     }
-    return objFile.getLength() >= static_cast<long long>(m_nKeyValSum * sizeof(KeyVal));
+    return objFile.getLength() >= SensorPaths::paramFileBytes(m_nKeyValSum);
 }
 
 bool ISensorController::resetToLastParameters() {
@@ -95,16 +93,13 @@ bool ISensorController::resetToLastParameters() {
 
 bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
     MachineInfo objMachine;
-    bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
-    SENSOR_ASSERT(bParsed,
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    bool bParsed = SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, objMachine);
+    SENSOR_ASSERT(bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
     std::vector<ModuleConfigure> vecModules;
-    ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
+    ModuleConfigureParser::parse(SensorPaths::kModuleConfigPath, objMachine.getHardwareModel(),
                                  objMachine.getHardwareCode(), vecModules);
     SENSOR_ASSERT(!vecModules.empty(), "!vecModuleConfigure.empty()", "file(%s)\n",
-                  kModuleConfigPath);
+                  SensorPaths::kModuleConfigPath);
     if (vecModules.empty()) {
         return false;
     }

@@ -13,6 +13,7 @@
 #include "SensorFile.h"
 #include "SensorKeys.h"
 #include "XmlString.h"
+#include "SensorPaths.h"
 
 namespace {
 
@@ -72,11 +73,9 @@ void appendRangeItems(const ia_dynamic_params_attr_st& p_stRange, std::string& p
 // The merged style's value of the maximum shutter (the last element with its id decides);
 // the value stays as passed in when the document holds none. Returns the search's result.
 int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
-    char filename[100];
-    memset(filename, 0, sizeof(filename));
-    snprintf(filename, sizeof(filename), "/tmp/merge_style_ch%d.xml", p_nCameraID);
+    const std::string strFile = SensorPaths::mergedStylePath(p_nCameraID);
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT(loadXmlFile(objStyleXmlDoc, filename, TIXML_ENCODING_UTF8),
+    SENSOR_ASSERT(loadXmlFile(objStyleXmlDoc, strFile.c_str(), TIXML_ENCODING_UTF8),
                   "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
     return getDnaValbyCmdId(objStyleXmlDoc.RootElement(), kKeyMaxShutter, p_nVal);
 }

@@ -14,6 +14,7 @@
 #include "SensorKeys.h"
 #include "SensorXmlText.h"
 #include "XmlString.h"
+#include "SensorPaths.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ using namespace SensorKeys;
 // Room of the processor's records: 16 commands in the list, 64 items per range.
 const int kMaxDynamicCmds = 16;
 const int kMaxRangeItems = 64;
-// The controller's factory array holds 160 records, its key-table capacity.
-const u32 kMaxFactoryRecords = 160;
+// The controller's factory array holds as many records as its key table has rows.
+const u32 kMaxFactoryRecords = SensorPaths::kKeyCapacity;
 
 // Parameters whose style default stays in force where the processor accepts it.
 const int kMaxShutter = KEY_MAX_SHUTTER;

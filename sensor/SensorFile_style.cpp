@@ -15,6 +15,7 @@
 #include "StringHandler.h"
 #include "XmlString.h"
 #include "sensor.h"
+#include "SensorPaths.h"
 
 namespace {
 
@@ -23,8 +24,6 @@ const size_t kDetailValueRoom = 10;
 const size_t kDetailValueMax = kDetailValueRoom - 1;
 // Two condition texts agree when they are equal or share their first five characters.
 const size_t kAgreeLength = 5;
-const char kMergedStyleFormat[] = "/tmp/merge_style_ch%d.xml";
-const size_t kFileNameRoom = 100;
 
 // Locates the value of field `name`: the characters between the first "=" after the first
 // occurrence of the name and the first ")" after that "=". False when any is missing.
@@ -199,8 +198,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     }
 
     // The merged document as the XML library prints it, in the channel's file.
-    char filename[kFileNameRoom] = {0};
-    snprintf(filename, sizeof(filename), kMergedStyleFormat, p_nChannelID);
+    const std::string strFile = SensorPaths::mergedStylePath(p_nChannelID);
+    const char* filename = strFile.c_str();
     saveXmlFile(doc_style, filename);
 
     // The whole merged document, for the info level.

@@ -15,12 +15,10 @@
 #include "MachineInfo.h"
 #include "SensorFile.h"
 #include "SensorXmlText.h"
+#include "SensorPaths.h"
 
 namespace {
 
-const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
-const char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
 
@@ -55,7 +53,6 @@ static_assert(std::size(kAllowedDeviceTypes) == 15, "fifteen device types are se
 // first whose device type (and channel, where given) matches wins. Device types outside
 // every row use the last row.
 const int kAnyChannel = 0;
-const int kThermalChannel = 2;
 const int kThermalPairTypes[] = {13, 14, 17, 19};
 const int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
 const int kDomeTypes[] = {4, 19, 20, 104};
@@ -70,7 +67,7 @@ struct StyleFileRow {
 // clang-format off
 //   device types       count                         channel          base style           diversity
 const StyleFileRow kStyleFileRows[] = {
-    {kThermalPairTypes, std::size(kThermalPairTypes), kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
+    {kThermalPairTypes, std::size(kThermalPairTypes), SensorPaths::kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
     {kBulletTypes,      std::size(kBulletTypes),      kAnyChannel,     "Style.xml",         "StyleDiversity.xml"},
     {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
 };
@@ -168,10 +165,9 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
 
     // Device type of the board.
     MachineInfo machineInfo;
-    SENSOR_ASSERT(SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    const bool bParsed =
+        SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, machineInfo);
+    SENSOR_ASSERT(bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
     p_stSysConf->nDeviceType = machineInfo.getDeviceType();
     SENSOR_ASSERT(isAllowedDeviceType(p_stSysConf->nDeviceType), deviceTypeConditionText(),
                   "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
@@ -179,8 +175,9 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
 
     // Base style and diversity documents of this device and channel.
     const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
-    const std::string strStyleFileName = std::string(kStyleDir) + files.style;
-    const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
+    const std::string strStyleFileName = std::string(SensorPaths::kStyleDir) + files.style;
+    const std::string strStyleDivFileName =
+        std::string(SensorPaths::kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
     const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
