@@ -113,29 +113,32 @@ int ISensorController::doHwdr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     }
     notifyToVideo(kWdrChangeKey, 0);
     const int nRet = notifyToVideo(static_cast<int>(p_nKey), *pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal),
-                  "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s", "");
+    const int nIaRet = doIaCmd(p_nKey, p_nDir, p_pVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nIaRet, "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s",
+                  "");
     notifyToVideo(kWdrChangeKey, 1);
     return nRet;
 }
 
 int ISensorController::doImageAdjust(u32 p_nKey, u32 p_nDir, void* p_pVal) {
-    SENSOR_ASSERT(OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal),
-                  "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s", "");
+    const int nIaRet = doIaCmd(p_nKey, p_nDir, p_pVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nIaRet, "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s",
+                  "");
     return notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal));
 }
 
 int ISensorController::doDIS(u32 p_nKey, u32 p_nDir, void* p_pVal) {
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal)),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, *(u32*)p_pVal)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal));
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, *(u32*)p_pVal)",
+                  "%s", "");
     return doIaCmd(p_nKey, p_nDir, p_pVal);
 }
 
 int ISensorController::doIaCmd_PanoTuning(u32 p_nKey, u32 /*p_nDir*/, void* p_pVal) {
     const int nKey = static_cast<int>(p_nKey);
     const int nVal = valueAt(p_pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(nKey, nVal),
-                  "OVS_SUCCESS == notifyToVideo(nKey, nVal)", "%s", "");
+    const int nNotified = notifyToVideo(nKey, nVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(nKey, nVal)", "%s", "");
     return 0;
 }
 
@@ -187,8 +190,9 @@ int ISensorController::doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nBeaway = cachedOrZero(KEY_BEAWAY);
     SENSOR_DBG("nMirror(%u --> %u), nBeaway:%u\n", static_cast<u32>(valueAt(p_pVal)),
                static_cast<u32>(nMirror), nBeaway);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), nMirror),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, nMirror)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), nMirror);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, nMirror)", "%s",
+                  "");
     return doIaCmd(p_nKey, p_nDir, &nMirror);
 }
 
@@ -198,7 +202,8 @@ int ISensorController::doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal) {
         return 0;
     }
     int32_t nBeaway = valueAt(p_pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), nBeaway),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, nBeaway)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), nBeaway);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, nBeaway)", "%s",
+                  "");
     return doIaCmd(p_nKey, p_nDir, &nBeaway);
 }

@@ -75,8 +75,8 @@ void appendRangeItems(const ia_dynamic_params_attr_st& p_stRange, std::string& p
 int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
     const std::string strFile = SensorPaths::mergedStylePath(p_nCameraID);
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT(loadXmlFile(objStyleXmlDoc, strFile.c_str(), TIXML_ENCODING_UTF8),
-                  "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bLoaded = loadXmlFile(objStyleXmlDoc, strFile.c_str(), TIXML_ENCODING_UTF8);
+    SENSOR_ASSERT(bLoaded, "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
     return getDnaValbyCmdId(objStyleXmlDoc.RootElement(), kKeyMaxShutter, p_nVal);
 }
 
@@ -105,7 +105,8 @@ std::string ISensorController::getUIStyleFile() {
     OV_LOCK_SCOPE(m_objMutex);
     std::string strTmp;
     const char* szStyle = m_stSysConf.szUIStyle != nullptr ? m_stSysConf.szUIStyle : "";
-    SENSOR_ASSERT(OVS_SUCCESS == getDnaStyle(m_nCameraID, szStyle, strTmp, m_bShowWDRFalg),
+    const int nRet = getDnaStyle(m_nCameraID, szStyle, strTmp, m_bShowWDRFalg);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == getDnaStyle(m_nCameraID,m_stSysConf.szUIStyle, "
                   "strTmp,m_bShowWDRFalg)",
                   "%s", "");
@@ -154,11 +155,11 @@ void ISensorController::appendCorrectedScheme(std::string& p_strParameters) {
     if (!bValid) {
         return;
     }
-    SENSOR_ASSERT(
-        OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum),
-        "OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], "
-        "m_nKeyValSum)",
-        "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
+    const int nRet = keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
+                  "OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], "
+                  "m_nKeyValSum)",
+                  "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
     keyval_st2str(p_strParameters, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
     SENSOR_DBG("current scheme: %d\n%s\n", m_nCurScheme, p_strParameters.c_str());
 }
@@ -189,8 +190,9 @@ bool ISensorController::getSensorParamRange(int p_nCmd, int& p_nDefault, std::st
     // Cleared first, so a failed query reads as an empty list.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
-    SENSOR_ASSERT(OVS_SUCCESS == ia_ioctrl_v2(m_nCameraID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
-                                              IA_CMD_OPT_GET, (void*)(&dnaCmdList)),
+    const int nListRet = ia_ioctrl_v2(m_nCameraID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
+                                      IA_CMD_OPT_GET, (void*)(&dnaCmdList));
+    SENSOR_ASSERT(OVS_SUCCESS == nListRet,
                   "OVS_SUCCESS == ia_ioctrl_v2(m_nCameraID-1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET, "
                   "IA_CMD_OPT_GET, (void*)(&dnaCmdList))",
                   "%s", "");
@@ -200,11 +202,11 @@ bool ISensorController::getSensorParamRange(int p_nCmd, int& p_nDefault, std::st
 
     ia_dynamic_params_attr_st stDynamicParam;
     memset(&stDynamicParam, 0, sizeof(stDynamicParam));
-    SENSOR_ASSERT(
-        OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, (void*)(&stDynamicParam)),
-        "OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, "
-        "(void*)(&stDynamicParam))",
-        "%s", "");
+    const int nRangeRet = doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, (void*)(&stDynamicParam));
+    SENSOR_ASSERT(OVS_SUCCESS == nRangeRet,
+                  "OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, "
+                  "(void*)(&stDynamicParam))",
+                  "%s", "");
     if (stDynamicParam.param_type != 0) {
         return true;  // not a list of discrete values: nothing to offer
     }

@@ -159,8 +159,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     // Both documents.
     TiXmlDocument doc_style;
     TiXmlDocument doc_style_div;
-    SENSOR_ASSERT(parseXmlText(doc_style, *ui_style),
-                  "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bStyleParsed = parseXmlText(doc_style, *ui_style);
+    SENSOR_ASSERT(bStyleParsed, "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
     const bool bDivParsed = parseXmlText(doc_style_div, ui_styleDiversity);
     SENSOR_ASSERT(bDivParsed, "doc_style_div.LoadMem(ui_styleDiversity, TIXML_ENCODING_UTF8)", "%s",
                   "");
@@ -208,8 +208,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     SENSOR_INFO_C(kColorMagenta, "%s\n", strMerged.c_str());
 
     // The style text becomes the merged file's content.
-    SENSOR_ASSERT(reloadMergedText(filename, ui_style) > 0,
-                  "loadFromFile(filename, *ui_style, file_len) > 0", "%s", "");
+    const int nReloaded = reloadMergedText(filename, ui_style);
+    SENSOR_ASSERT(nReloaded > 0, "loadFromFile(filename, *ui_style, file_len) > 0", "%s", "");
     return OVS_SUCCESS;
 }
 

@@ -182,7 +182,8 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     // The base style becomes the record's style text.
     const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
-    SENSOR_ASSERT(loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
+    const int nStyleRead = loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen);
+    SENSOR_ASSERT(nStyleRead > 0,
                   "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
                   "getFileLen(strStyleFileName.c_str())) > 0",
                   "%s", "");
@@ -190,14 +191,16 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     // The diversity document, held only for the merge.
     const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
     char* ui_styleDiversity = allocStyleText(nDivLen);
-    SENSOR_ASSERT(loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
+    const int nDivRead = loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen);
+    SENSOR_ASSERT(nDivRead > 0,
                   "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
                   "getFileLen(strStyleDivFileName.c_str())) > 0",
                   "%s", "");
 
     // Merge the device's edits into the style.
-    SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
-                                            &p_stSysConf->szUIStyle, ui_styleDiversity),
+    const int nMerged = mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
+                                   &p_stSysConf->szUIStyle, ui_styleDiversity);
+    SENSOR_ASSERT(OVS_SUCCESS == nMerged,
                   "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
                   "&p_stSysConf->szUIStyle, ui_styleDiversity)",
                   "%s", "");
