@@ -4,16 +4,18 @@
 
 #include <pthread.h>
 
-class OVMutex {
+#include "TarnisThreadSafety.h"
+
+class TARNIS_CAPABILITY("mutex") OVMutex {
 public:
     OVMutex();
     ~OVMutex();
     OVMutex(const OVMutex&) = delete;
     OVMutex& operator=(const OVMutex&) = delete;
-    void Lock(const char* file, int line);
-    void Unlock(const char* file, int line);
+    void Lock(const char* file, int line) TARNIS_ACQUIRE();
+    void Unlock(const char* file, int line) TARNIS_RELEASE();
     // true when the mutex was free and is now held by the caller.
-    bool TryLock(const char* file, int line);
+    bool TryLock(const char* file, int line) TARNIS_TRY_ACQUIRE(true);
 
 private:
     pthread_mutex_t m_mutex;

@@ -26,6 +26,7 @@
 #include "SensorBeaway.h"
 #include "SensorKeyVal.h"
 #include "SensorZoomFocusParam.h"
+#include "TarnisThreadSafety.h"
 #include "VideoStreamModule.h"
 #include "sensor.h"
 
@@ -82,9 +83,9 @@ public:
     // ---- lifecycle ----
     // Builds configuration, style, factory records, parameter files, key table; applies
     // the first scheme and starts the sensor thread. No lock. Returns true.
-    bool init(const ModuleConfigure& p_objModuleConfigure);
+    bool init(const ModuleConfigure& p_objModuleConfigure) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     // Stops the thread and releases what init allocated; safe to call twice. No lock.
-    void uinit();
+    void uinit() TARNIS_NO_THREAD_SAFETY_ANALYSIS;
 
     // ---- parameters (each takes the mutex) ----
     // Applies a "(key,value)..." text; 0 or the negated key of the record that stopped it.
@@ -216,37 +217,40 @@ private:
     // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
     // Applies `count` records in order through the key table. Returns 0, or the negated key
     // of the record that stopped the list.
-    int setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave);
+    int setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave) TARNIS_REQUIRES(m_objMutex);
     bool parseSensorParameter(const std::string& p_strIds, std::vector<std::string>& p_vecIds);
     int findFromKeyCmdMap(const keycmd* p_pMap, u32 p_nKey, keycmd& p_stRow);
     // Index of the key's record in the scheme, -1 when absent, -2 for a scheme out of range.
     int setKeyValToCache(u32 p_nScheme, u32 p_nKey, u32 p_nVal, bool p_bForce);
     int getKeyValFromCache(u32 p_nScheme, u32 p_nKey, u32& p_nVal);
-    bool isKeyValSame(const KeyVal& p_stKeyVal);
-    int paramCheck();
+    bool isKeyValSame(const KeyVal& p_stKeyVal) TARNIS_REQUIRES(m_objMutex);
+    int paramCheck() TARNIS_REQUIRES(m_objMutex);
     // engine internals
     // A scheme array is current: 0 <= m_nCurScheme <= nSchemeSum.
-    bool hasCurrentScheme() const;
+    bool hasCurrentScheme() const TARNIS_REQUIRES(m_objMutex);
     // Forced write into the current scheme; nothing while no scheme is current.
-    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
+    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal) TARNIS_REQUIRES(m_objMutex);
     // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
-    void applySchemeMode(int32_t p_nMode);
+    void applySchemeMode(int32_t p_nMode) TARNIS_REQUIRES(m_objMutex);
     // Each step asks the key's row (null for a key without a row) what the key is.
     // Thermal channel: hands its special keys to their handler or the video module; true
     // when the key was one of them.
-    bool routeThermalKey(const SensorKeyRows::KeyRow* p_pRow, KeyVal& p_stKeyVal);
+    bool routeThermalKey(const SensorKeyRows::KeyRow* p_pRow, KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
     // only to be stored.
-    bool shareDayNightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal);
+    bool shareDayNightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Limited infrared power: false when near and far strengths together exceed the limit.
-    bool irPowerAllowed(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal);
+    bool irPowerAllowed(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Plain and shadow light keys by the light type; false when the record is to be skipped.
     bool routeLightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal,
-                       u32& p_nDispatchKey);
+                       u32& p_nDispatchKey) TARNIS_REQUIRES(m_objMutex);
     // Calls the key's handler; 0 or the negated key of the row.
-    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
+    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal) TARNIS_REQUIRES(m_objMutex);
     // Stores an applied record in the current scheme.
-    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
+    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal) TARNIS_REQUIRES(m_objMutex);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -256,14 +260,14 @@ private:
     int doDIS(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int doIaCmd_PanoTuning(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int test_debugParam(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
+    int doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
+    int doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
     int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int notifyToVideo(int p_nKey, int p_nVal);
     // handler internals
     // The current scheme's cached value of a key, 0 when it is not cached.
-    u32 cachedOrZero(u32 p_nKey);
+    u32 cachedOrZero(u32 p_nKey) TARNIS_REQUIRES(m_objMutex);
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
@@ -275,22 +279,22 @@ private:
     void paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const;
 
     // ---- schemes and the sensor thread ----
-    int switch_to(int p_nScheme, bool p_bForce = false);
-    int LPR_switch_to(int p_nScheme);
+    int switch_to(int p_nScheme, bool p_bForce = false) TARNIS_REQUIRES(m_objMutex);
+    int LPR_switch_to(int p_nScheme) TARNIS_REQUIRES(m_objMutex);
     int judgeCurScheme(int& nScheme, int& nSchedule);
     int sensorThread();
     // scheme internals
     // One pass of the thread body. p_bLocked: the caller already has exclusive access
     // (init); otherwise the pass takes m_objMutex with a try-lock loop after its wait.
-    int sensorPass(bool p_bLocked);
+    int sensorPass(bool p_bLocked) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     // Takes m_objMutex for a pass; false (not taken) when a stop or a busy bit ends the pass.
-    bool lockForPass();
+    bool lockForPass() TARNIS_TRY_ACQUIRE(true, m_objMutex);
     // The decision and switch of one pass; m_objMutex held (or exclusive access).
-    int schemePass();
-    int dayNightPass();
-    int schedulePass(int p_nScheme);
-    int lprWindowPass(int p_nScheme, int p_nSchedule);
-    int lprOutsidePass();
+    int schemePass() TARNIS_REQUIRES(m_objMutex);
+    int dayNightPass() TARNIS_REQUIRES(m_objMutex);
+    int schedulePass(int p_nScheme) TARNIS_REQUIRES(m_objMutex);
+    int lprWindowPass(int p_nScheme, int p_nSchedule) TARNIS_REQUIRES(m_objMutex);
+    int lprOutsidePass() TARNIS_REQUIRES(m_objMutex);
     // Waits in 500 ms steps until no busy bit is set.
     void waitWhileBusy();
     // true when the arrays exist and 0 <= scheme <= nSchemeSum.
@@ -303,7 +307,7 @@ private:
     void initAllocSchemes();
     void initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
-    void initLoadSchemes();
+    void initLoadSchemes() TARNIS_REQUIRES(m_objMutex);
     const KeyVal* initSchemeDefaults(u32 p_nScheme);
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
@@ -320,9 +324,9 @@ private:
     // The language entry of an id, entry 0 for an unknown id, null for an empty table.
     const UILanguage* findUILanguage(int p_nLanguageId) const;
     // Appends the current scheme's records, corrected against the processor's limits.
-    void appendCorrectedScheme(std::string& p_strParameters);
+    void appendCorrectedScheme(std::string& p_strParameters) TARNIS_REQUIRES(m_objMutex);
     // Appends the current scheme's records as last saved in its parameter file.
-    void appendSavedScheme(std::string& p_strParameters);
+    void appendSavedScheme(std::string& p_strParameters) TARNIS_REQUIRES(m_objMutex);
     // Engine accessors of one key: getParameter / setParameter(key, value, true) == 0.
     bool getByKey(int p_nKey, int& p_nVal);
     bool setByKey(int p_nKey, int p_nVal);
@@ -350,9 +354,9 @@ private:
     int32_t m_nCameraID;
     OVMutex m_objMutex;
     GThread* m_pSensorThread;
-    int32_t m_nLastScheme;
-    int32_t m_nCurScheme;
-    int32_t m_nParamMode;
+    int32_t m_nLastScheme TARNIS_GUARDED_BY(m_objMutex);
+    int32_t m_nCurScheme TARNIS_GUARDED_BY(m_objMutex);
+    int32_t m_nParamMode TARNIS_GUARDED_BY(m_objMutex);
     KeyVal** m_ppUserKeyVal;
     KeyVal* m_pstKeyValTmp;
     KeyVal* m_pFctKeyVal;
@@ -364,11 +368,11 @@ private:
     MachineInfo m_objMachineInfo;
     std::atomic<u32> m_nFlags;
     u32 m_nKeyCmdNum;
-    int32_t m_nLastSchedule;
+    int32_t m_nLastSchedule TARNIS_GUARDED_BY(m_objMutex);
     bool m_bLprMode;
     bool m_bShowWDRFalg;
-    bool m_bScheduleScheme;
-    bool m_bAutoScheme;
+    bool m_bScheduleScheme TARNIS_GUARDED_BY(m_objMutex);
+    bool m_bAutoScheme TARNIS_GUARDED_BY(m_objMutex);
     bool m_bisLimitedIrPower;
     SensorZoomFocusParam m_stSensorZoomFocusParam;
 };

@@ -4,6 +4,7 @@
 #include "SensorTrace.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "ISensorController.h"
 #include "SensorKeys.h"
@@ -39,6 +40,8 @@ struct dn_time_st {
 };
 
 // The keys of the record fields, in field order.
+static_assert(sizeof(dn_thr_st) == 3 * sizeof(u32) && sizeof(dn_time_st) == 4 * sizeof(u32),
+              "one field per key");
 const u32 kDnThrKeys[] = {KEY_DTN_THR, KEY_NTD_THR, KEY_DN_SENSITIVITY};
 const u32 kDnTimeKeys[] = {KEY_DTN_H, KEY_DTN_M, KEY_NTD_H, KEY_NTD_M};
 
@@ -150,12 +153,15 @@ int ISensorController::test_debugParam(u32 p_nKey, u32 /*p_nDir*/, void* p_pVal)
 int ISensorController::doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nOwnKey = ownFieldKey(p_nKey, kDnThrKeys);
     const u32 nOwnVal = static_cast<u32>(valueAt(p_pVal));
-    auto field = [&](u32 key) { return key == nOwnKey ? nOwnVal : cachedOrZero(key); };
+    u32 aFields[std::size(kDnThrKeys)];
+    for (size_t i = 0; i < std::size(kDnThrKeys); ++i) {
+        aFields[i] = kDnThrKeys[i] == nOwnKey ? nOwnVal : cachedOrZero(kDnThrKeys[i]);
+    }
 
     dn_thr_st stThr;
-    stThr.d2n_thr = field(KEY_DTN_THR);
-    stThr.n2d_thr = field(KEY_NTD_THR);
-    stThr.dn_sensitivity = field(KEY_DN_SENSITIVITY);
+    stThr.d2n_thr = aFields[0];
+    stThr.n2d_thr = aFields[1];
+    stThr.dn_sensitivity = aFields[2];
     SENSOR_DBG(
         "m_nCurScheme(%u) dn_thr_st.d2n_thr(%u) dn_thr_st.n2d_thr(%u)  "
         "dn_thr_st.dn_sensitivity(%u)\n",
@@ -169,13 +175,16 @@ int ISensorController::doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
 int ISensorController::doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nOwnKey = ownFieldKey(p_nKey, kDnTimeKeys);
     const u32 nOwnVal = static_cast<u32>(valueAt(p_pVal));
-    auto field = [&](u32 key) { return key == nOwnKey ? nOwnVal : cachedOrZero(key); };
+    u32 aFields[std::size(kDnTimeKeys)];
+    for (size_t i = 0; i < std::size(kDnTimeKeys); ++i) {
+        aFields[i] = kDnTimeKeys[i] == nOwnKey ? nOwnVal : cachedOrZero(kDnTimeKeys[i]);
+    }
 
     dn_time_st stTime;
-    stTime.d2n_hour = field(KEY_DTN_H);
-    stTime.d2n_min = field(KEY_DTN_M);
-    stTime.n2d_hour = field(KEY_NTD_H);
-    stTime.n2d_min = field(KEY_NTD_M);
+    stTime.d2n_hour = aFields[0];
+    stTime.d2n_min = aFields[1];
+    stTime.n2d_hour = aFields[2];
+    stTime.n2d_min = aFields[3];
     SENSOR_DBG(
         "m_nCurScheme(%u) dn_time_st.d2n_hour(%u) dn_time_st.d2n_min(%u) "
         "dn_time_st.n2d_hour(%u) dn_time_st.n2d_min(%u) \n",
