@@ -305,6 +305,9 @@ private:
     // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
     // markers; parameter files of every scheme; WDR and Beaway from the video module.
     void initAllocSchemes();
+    // The scheme storage for `p_nCount` factory records: the block of every user scheme and
+    // the factory copy (filled from p_pFactory), its index, the scratch and work arrays.
+    void allocSchemes(const KeyVal* p_pFactory, u32 p_nCount);
     void initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
     void initLoadSchemes() TARNIS_REQUIRES(m_objMutex);

@@ -85,7 +85,6 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
                   m_nVersion);
 
     buildKeyCmdMap();
-    m_pstKeyValTmp = allocRecords(m_nKeyValSum + 1);
 
     if (!m_bScheduleScheme && !m_bAutoScheme) {
         switch_to(0, false);
@@ -110,7 +109,6 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
 
 void ISensorController::initAllocSchemes() {
     KeyVal* pFactory = allocRecords(SensorPaths::kKeyCapacity);
-    m_pstKeyValWork = allocRecords(SensorPaths::kKeyCapacity);
     m_nKeyValSum = 0;
     if (m_stSysConf.szUIStyle != nullptr) {
         int nRet =
@@ -125,6 +123,13 @@ void ISensorController::initAllocSchemes() {
     if (m_nKeyValSum > SensorPaths::kKeyCapacity) {
         m_nKeyValSum = SensorPaths::kKeyCapacity;
     }
+    allocSchemes(pFactory, m_nKeyValSum);
+    std::free(pFactory);
+}
+
+void ISensorController::allocSchemes(const KeyVal* p_pFactory, u32 p_nCount) {
+    m_nKeyValSum = p_nCount;
+    m_pstKeyValWork = allocRecords(SensorPaths::kKeyCapacity);
     SENSOR_ASSERT(m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
                   "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
     if (m_stSysConf.nSchemeSum > kMaxSchemes) {
@@ -145,8 +150,10 @@ void ISensorController::initAllocSchemes() {
     SENSOR_DBG("m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
 
     m_pFctKeyVal = m_ppUserKeyVal[m_stSysConf.nSchemeSum];
-    std::memcpy(m_pFctKeyVal, pFactory, m_nKeyValSum * sizeof(KeyVal));
-    std::free(pFactory);
+    if (m_nKeyValSum > 0) {
+        std::memcpy(m_pFctKeyVal, p_pFactory, m_nKeyValSum * sizeof(KeyVal));
+    }
+    m_pstKeyValTmp = allocRecords(m_nKeyValSum + 1);
 }
 
 void ISensorController::removeParamFiles() {
