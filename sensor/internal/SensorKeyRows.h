@@ -40,7 +40,6 @@ inline constexpr KeyRow kRows[] = {
 #undef KEY_ROW
 };
 // clang-format on
-static_assert(std::size(kRows) == 155, "one row per key");
 
 // The first row of a key; null for a key without a row.
 inline const KeyRow* findRow(u32 p_nKey) {
