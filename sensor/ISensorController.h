@@ -62,7 +62,7 @@ enum SensorFlagBits : u32 {
 
 class TARNIS_API ISensorController {
 public:
-    // ---- construction and small accessors ----
+    // ---- construction and small accessors (no lock; the host's thread, before init) ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
     // Stops and deletes the thread; does not release the parameter arrays (uinit does).
@@ -80,39 +80,61 @@ public:
     int getSensorStatus();
     void printDebugMsg();
 
-    // ---- lifecycle ----
+    // ---- lifecycle (no lock: the host calls them while no other thread uses the controller;
+    // resetParameters calls both holding m_objMutex) ----
     // Builds configuration, style, factory records, parameter files, key table; applies
-    // the first scheme and starts the sensor thread. No lock. Returns true.
+    // the first scheme and starts the sensor thread. Returns true.
     bool init(const ModuleConfigure& p_objModuleConfigure) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
-    // Stops the thread and releases what init allocated; safe to call twice. No lock.
+    // Stops the thread and releases what init allocated; safe to call twice.
     void uinit() TARNIS_NO_THREAD_SAFETY_ANALYSIS;
 
-    // ---- parameters (each takes the mutex) ----
-    // Applies a "(key,value)..." text; 0 or the negated key of the record that stopped it.
+    // ---- parameters (any host thread; each takes m_objMutex unless said otherwise) ----
+    // Applies a "(key,value)..." text (pairs beyond the scheme's size are ignored); 0, or the
+    // negated key of the record that stopped the list. p_bSave: skip values already cached and
+    // store what was applied in the current scheme.
     int setParameters(const std::string& p_strParameters, bool p_bSave);
+    // One record, as setParameters; 0 or -p_nKey.
     int setParameter(int p_nKey, int p_nVal, bool p_bSave);
-    // The current scheme's cached value, else the processor's.
+    // The current scheme's cached value, else -1 for the infrared keys, else the processor's;
+    // false only when the processor refuses the read.
     bool getParameter(int p_nKey, int& p_nVal);
-    // Ids "(id,id,...)" to "(key,value)..." (no lock of its own).
+    // Ids "(id,id,...)" to "(key,value)..." of the readable ones; false for a malformed text.
+    // Takes no lock of its own: each key is read through getParameter.
     bool getParameters(const std::string& p_strIds, std::string& p_strParameters);
-    // Sensor check "(a,b,c)": the processor's result; for b == 2 the text becomes the result.
+    // Sensor check "(a,b,c)": the processor's result (0 for a refused text); for b == 2 the
+    // text becomes the check's result. No lock.
     int SensorCheck(std::string& p_strParameters);
-    // Writes the current scheme to its parameter file; 0, a time-window code or the write's.
+    // Writes the current scheme to its parameter file: 0 (also with no current scheme),
+    // 505/506/507 for an invalid time window (nothing written), or the write's result.
     int flush();
 
-    // ---- schemes and parameter mode (each takes the mutex) ----
+    // ---- schemes and parameter mode (any host thread; each takes m_objMutex) ----
+    // Switches to a scheme (0..nSchemeSum, the last the factory copy) once no reset, reload or
+    // switch is running; false for a scheme out of range or before init.
     bool setParamScheme(int p_nScheme);
+    // The current scheme, -1 before the first switch. True.
     bool getParamScheme(int& p_nScheme);
+    // 0 manual, any other value automatic switching by the sensor thread. True.
     bool setParamMode(int p_nMode);
     bool getParamMode(int& p_nMode);
 
-    // ---- restore and reset ----
+    // ---- restore and reset (any host thread; each takes m_objMutex) ----
+    // Sends the current scheme's cached value of a key again: 0, -1 for a key the scheme does
+    // not hold, or the negated key when its handler fails.
     int restore(int p_nKey);
+    // Restores the focus mode, then the exposure mode; true when both were sent.
     bool restoreAeMode();
+    // Applies the current scheme's parameter file again; true when it was read and applied
+    // (and when there is nothing to reload).
     bool resetToLastParameters();
+    // Factory reset: applies the factory scheme, deletes the parameter files, runs uinit and
+    // init again. True.
     bool resetParameters();
 
-    // ---- UI documents and ranges ----
+    // ---- UI documents and ranges (any host thread) ----
+    // The documents and getAllParameters take m_objMutex (getUIStyleFile after waiting, without
+    // it, for the processor to be ready); the range and status queries take no lock and ask the
+    // processor directly; false when it has no such range or refuses.
     std::string getUIStyleFile();
     std::string getUICommonFile(int nLanguageId);
     std::string getUILanguageFile(int nLanguageId);
@@ -120,7 +142,8 @@ public:
     bool getSensorParamRange(int p_nCmd, int& p_nDefault, std::string& p_strRange);
     bool getCmdExecStatus(int p_nCmd, int& p_nVal);
 
-    // ---- named parameter accessors (through the engine) ----
+    // ---- named parameter accessors (any host thread; through getParameter / setParameter, so
+    // each takes m_objMutex; true on success) ----
     bool getDNMode(int& p_nVal);
     bool setDNMode(int p_nVal);
     bool getWDRSwitch(int& p_nVal);
@@ -172,7 +195,8 @@ public:
     bool shutterUp();
     bool shutterDown();
 
-    // ---- direct controls (processor only, no lock, no cache) ----
+    // ---- direct controls (any host thread; the processor only: no lock, no cache, no file;
+    // true when the processor accepted every call) ----
     bool focusFar();
     bool focusNear();
     bool irisUp();
@@ -203,7 +227,8 @@ public:
     bool getHeatStatus(bool& p_bVal);
     bool getCameraVerInf(std::string& p_strVersion);
 
-    // ---- flags and parameter objects ----
+    // ---- flags and parameter objects (any host thread, no lock; the getters return true, the
+    // zoom/focus pair 0) ----
     void setShowWDRFalg(bool p_bVal);
     bool getShowWDRFalg(bool& p_bVal);
     void setShowBeawayFalg(bool p_bVal);
