@@ -541,6 +541,29 @@ const Command kCommands[] = {
     {"quit", 0, 0, nullptr, "quit", "end the session"},
 };
 
+// "  USAGE   help text" with the help wrapped to the width of a terminal.
+std::string wrapped(const std::string& usage, const std::string& help) {
+    const size_t indent = 33, width = 100;
+    std::string text = "  " + usage;
+    text += usage.size() + 2 < indent ? std::string(indent - 2 - usage.size(), ' ')
+                                      : "\n" + std::string(indent, ' ');
+    size_t column = indent;
+    std::istringstream words(help);
+    std::string word;
+    for (bool first = true; words >> word; first = false) {
+        if (!first && column + 1 + word.size() > width) {
+            text += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (!first) {
+            text += " ";
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text;
+}
+
 }  // namespace
 
 bool runCommand(Session& s, const std::string& name, const Args& args) {
@@ -582,12 +605,10 @@ void printHelp(const std::string& command) {
         }
     }
     printResult(
-        "Commands (a KEY is a KEY_ name, a key number or the style's name of a control, any"
-        " case; 'list' shows them all):");
+        "Commands (a KEY is a KEY_ name, a key number or the style's name of a control, in any\n"
+        "case; 'list' shows them all):");
     for (const Command& c : kCommands) {
-        char line[512];
-        std::snprintf(line, sizeof(line), "  %-30s %s", c.usage, c.help);
-        printResult(line);
+        printResult(wrapped(c.usage, c.help));
     }
     printResult("Named calls (call NAME [ARGS]):");
     printNamedCalls();
