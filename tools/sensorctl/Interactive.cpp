@@ -9,6 +9,7 @@
 #include <readline/readline.h>
 #endif
 
+#include "Output.h"
 #include "Session.h"
 
 namespace {
@@ -85,6 +86,7 @@ bool Session::runInteractive() {
     m_bEcho = false;  // the user sees what they typed
 #ifdef SENSORCTL_HAVE_READLINE
     g_session = this;
+    rl_outstream = results();  // the prompt stays with the results when the library's output moves
     rl_attempted_completion_function = complete;
     rl_basic_word_break_characters = const_cast<char*>(" \t\n(,)");
     int lineNo = 0;
@@ -98,7 +100,7 @@ bool Session::runInteractive() {
             return false;
         }
     }
-    std::cout << "\n";
+    std::fputs("\n", results());
     return true;
 #else
     return runStream(std::cin, "stdin");
