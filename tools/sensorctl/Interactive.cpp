@@ -73,12 +73,11 @@ char** complete(const char* text, int, int) {
     rl_attempted_completion_over = 1;  // no file names
     return rl_completion_matches(text, nextCandidate);
 }
-#endif
 
-std::string trimmed(const std::string& text) {
-    size_t b = text.find_first_not_of(" \t\r\n");
-    return b == std::string::npos ? "" : text.substr(b);
+bool blank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
+#endif
 
 }  // namespace
 
@@ -93,7 +92,7 @@ bool Session::runInteractive() {
     while (char* raw = ::readline("sensorctl> ")) {
         std::string line(raw);
         std::free(raw);
-        if (!trimmed(line).empty()) {
+        if (!blank(line)) {
             ::add_history(line.c_str());
         }
         if (!execute(line, "stdin", ++lineNo)) {
