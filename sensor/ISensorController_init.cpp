@@ -261,7 +261,11 @@ void ISensorController::uinit() {
         return;
     }
     setFlag(uniniting_flag);
+    // A pass that starts while the thread is being stopped gives up at once. No drain: a
+    // reset calls this with m_objMutex held, after draining the gate itself.
+    holdPasses(false);
     bool bStopped = m_pSensorThread->stop();
+    releasePasses();
     SENSOR_ASSERT(bStopped, "m_pSensorThread->stop()", "%s", "");
     releaseArrays();
     uinitSysConf(&m_stSysConf);

@@ -128,6 +128,13 @@ void ISensorController::buildResetModule(ModuleConfigure& p_objModule) {
 }
 
 bool ISensorController::resetParameters() {
+    // The thread is stopped and started again below with m_objMutex held: first make sure
+    // that no pass waits for the mutex meanwhile (the hold lasts until the reset returns).
+    struct PassHold {
+        explicit PassHold(ISensorController& c) : rController(c) { rController.holdPasses(true); }
+        ~PassHold() { rController.releasePasses(); }
+        ISensorController& rController;
+    } objHold(*this);
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
