@@ -28,6 +28,10 @@ std::string fieldText(const char (&p_szField)[N]) {
     return std::string(p_szField, strnlen(p_szField, N));
 }
 
+// The steps of the factory reset report as resetParameters.
+constexpr SensorOp kResetParametersOp = {"resetParameters",
+                                         "bool ISensorController::resetParameters()"};
+
 }  // namespace
 
 int ISensorController::restore(int p_nKey) {
@@ -96,15 +100,15 @@ bool ISensorController::resetToLastParameters() {
 bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
     MachineInfo objMachine;
     bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
-    SENSOR_ASSERT(bParsed,
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kResetParametersOp, bParsed,
+                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                     "machineinfo.ini\", machineInfo)",
+                     "%s", "");
     std::vector<ModuleConfigure> vecModules;
     ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
                                  objMachine.getHardwareCode(), vecModules);
-    SENSOR_ASSERT(!vecModules.empty(), "!vecModuleConfigure.empty()", "file(%s)\n",
-                  kModuleConfigPath);
+    SENSOR_ASSERT_OP(kResetParametersOp, !vecModules.empty(), "!vecModuleConfigure.empty()",
+                     "file(%s)\n", kModuleConfigPath);
     if (vecModules.empty()) {
         return false;
     }
@@ -128,6 +132,7 @@ void ISensorController::buildResetModule(ModuleConfigure& p_objModule) {
 }
 
 bool ISensorController::resetParameters() {
+    SENSOR_OP_IS(kResetParametersOp);
     // The thread is stopped and started again below with m_objMutex held: first make sure
     // that no pass waits for the mutex meanwhile (the hold lasts until the reset returns).
     struct PassHold {

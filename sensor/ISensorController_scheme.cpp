@@ -47,6 +47,9 @@ u32 windowTime(const KeyVal* p_pScheme, u32 p_nFirst) {
            static_cast<u32>(p_pScheme[p_nFirst + 1].value);
 }
 
+// The steps of a pass of the thread body report as the body, also the pass init runs.
+constexpr SensorOp kSensorThreadOp = {"sensorThread", "int ISensorController::sensorThread()"};
+
 }  // namespace
 
 // ---- switching ----
@@ -171,6 +174,7 @@ bool ISensorController::getParamMode(int& p_nMode) {
 // ---- the sensor thread ----
 
 int ISensorController::sensorThread() {
+    SENSOR_OP_IS(kSensorThreadOp);
     return sensorPass(false);
 }
 
@@ -218,8 +222,8 @@ int ISensorController::schemePass() {
     int nScheme = 0;
     int nSchedule = 0;
     int nRet = judgeCurScheme(nScheme, nSchedule);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == judgeCurScheme(nScheme, nSchedule)",
-                  "nScheme(%d)\n", nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet,
+                     "OVS_SUCCESS == judgeCurScheme(nScheme, nSchedule)", "nScheme(%d)\n", nScheme);
     if (!m_bLprMode) {
         return schedulePass(nScheme);
     }
@@ -236,10 +240,10 @@ int ISensorController::dayNightPass() {
     if (m_nCurScheme == nScheme || testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", nScheme);
     int nRet = switch_to(nScheme, false);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                  nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                     "nScheme(%d)\n", nScheme);
     return OVS_SUCCESS;
 }
 
@@ -248,10 +252,10 @@ int ISensorController::schedulePass(int p_nScheme) {
     if (m_nCurScheme == p_nScheme || testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", p_nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", p_nScheme);
     int nRet = switch_to(p_nScheme, false);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                  p_nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                     "nScheme(%d)\n", p_nScheme);
     return OVS_SUCCESS;
 }
 
@@ -262,17 +266,17 @@ int ISensorController::lprWindowPass(int p_nScheme, int p_nSchedule) {
     if (testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", p_nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", p_nScheme);
     if (m_nLastSchedule == p_nSchedule) {
         int nRet = switch_to(p_nScheme, false);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                      p_nScheme);
+        SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                         "nScheme(%d)\n", p_nScheme);
     } else {
         // Entering a window from outside: every record of the window's scheme is sent again,
         // since the records sent outside the windows were the LPR copies.
         int nRet = switch_to(p_nScheme, true);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme, true)",
-                      "nScheme(%d)\n", p_nScheme);
+        SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == switch_to(nScheme, true)", "nScheme(%d)\n", p_nScheme);
     }
     m_nLastSchedule = p_nSchedule;
     return OVS_SUCCESS;

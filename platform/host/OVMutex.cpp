@@ -18,4 +18,3 @@ void OVMutex::Lock(const char*, int) {
 void OVMutex::Unlock(const char*, int) {
     pthread_mutex_unlock(&m_mutex);
 }
-
