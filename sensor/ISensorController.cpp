@@ -66,6 +66,7 @@ ISensorController::ISensorController()
       m_pVideoStreamModule(nullptr),
       m_nFlags(0),
       m_nPassHolds(0),
+      m_bCurSchemeHasFile(false),
       m_nKeyCmdNum(kKeyCmdCapacity),
       m_nLastSchedule(255),
       m_bLprMode(false),

@@ -296,6 +296,9 @@ private:
     void waitWhileBusy();
     // true when the arrays exist and 0 <= scheme <= nSchemeSum.
     bool isSchemeUsable(int p_nScheme) const;
+    // Makes a scheme index current (-1: none); caller holds m_objMutex or has the controller
+    // to itself. Keeps m_bCurSchemeHasFile in step.
+    void setCurScheme(int32_t p_nScheme);
 
     // ---- lifecycle, restore and UI internals ----
     // lifecycle internals
@@ -311,8 +314,7 @@ private:
     void releaseArrays();
     // Removes this channel kind's parameter files.
     void removeParamFiles();
-    // Reset internals: the file holds a whole scheme; the module configuration to re-init.
-    bool lastParamFileReadable(const char* p_szName);
+    // Reset internals: the module configuration to re-init.
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
@@ -367,6 +369,9 @@ private:
     // The sensor thread's pass gate and the number of announced holds (see holdPasses).
     std::mutex m_objPassMutex;
     std::atomic<int> m_nPassHolds;
+    // Whether the current index is a user scheme (below nSchemeSum), the one with a parameter
+    // file: written with the index, read without the lock by resetToLastParameters.
+    std::atomic<bool> m_bCurSchemeHasFile;
     u32 m_nKeyCmdNum;
     int32_t m_nLastSchedule;
     bool m_bLprMode;

@@ -281,7 +281,7 @@ void ISensorController::uinit() {
     }
     m_nParamMode = 1;
     m_nLastScheme = -1;
-    m_nCurScheme = -1;
+    setCurScheme(-1);
     m_nKeyValSum = 0;
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
     m_nKeyCmdNum = kKeyRecordCapacity;

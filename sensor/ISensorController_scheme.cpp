@@ -54,6 +54,11 @@ constexpr SensorOp kSensorThreadOp = {"sensorThread", "int ISensorController::se
 
 // ---- switching ----
 
+void ISensorController::setCurScheme(int32_t p_nScheme) {
+    m_nCurScheme = p_nScheme;
+    m_bCurSchemeHasFile.store(static_cast<u32>(p_nScheme) < m_stSysConf.nSchemeSum);
+}
+
 bool ISensorController::isSchemeUsable(int p_nScheme) const {
     return m_ppUserKeyVal != nullptr && p_nScheme >= 0 &&
            static_cast<u32>(p_nScheme) <= m_stSysConf.nSchemeSum;
@@ -67,7 +72,7 @@ int ISensorController::switch_to(int p_nScheme, bool p_bForce) {
     }
     setFlag(switching_flag);
     m_nLastScheme = m_nCurScheme;
-    m_nCurScheme = p_nScheme;
+    setCurScheme(p_nScheme);
     if (p_bForce) {
         // Every record goes to its handler; the cache stays as it is.
         setParameters(m_ppUserKeyVal[p_nScheme], m_nKeyValSum, false);
@@ -90,7 +95,7 @@ int ISensorController::LPR_switch_to(int p_nScheme) {
     }
     setFlag(switching_flag);
     m_nLastScheme = m_nCurScheme;
-    m_nCurScheme = p_nScheme;
+    setCurScheme(p_nScheme);
     // The work array holds the key table's capacity; the scheme never has more records.
     u32 nCount = m_nKeyValSum < kWorkRecords ? m_nKeyValSum : kWorkRecords;
     std::memcpy(m_pstKeyValWork, m_ppUserKeyVal[p_nScheme], nCount * sizeof(KeyVal));
