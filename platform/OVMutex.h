@@ -14,8 +14,6 @@ public:
     OVMutex& operator=(const OVMutex&) = delete;
     void Lock(const char* file, int line) TARNIS_ACQUIRE();
     void Unlock(const char* file, int line) TARNIS_RELEASE();
-    // true when the mutex was free and is now held by the caller.
-    bool TryLock(const char* file, int line) TARNIS_TRY_ACQUIRE(true);
 
 private:
     pthread_mutex_t m_mutex;

@@ -19,7 +19,3 @@ void OVMutex::Lock(const char*, int) TARNIS_NO_THREAD_SAFETY_ANALYSIS {
 void OVMutex::Unlock(const char*, int) TARNIS_NO_THREAD_SAFETY_ANALYSIS {
     pthread_mutex_unlock(&m_mutex);
 }
-
-bool OVMutex::TryLock(const char*, int) TARNIS_NO_THREAD_SAFETY_ANALYSIS {
-    return pthread_mutex_trylock(&m_mutex) == 0;
-}
