@@ -4,6 +4,11 @@
 #                generated key names and version), tarnis.pc and the CMake package
 #   Sim          the host framework stand-ins and the simulator (sim builds only; bench use)
 #   Tools        sensorctl and the device data under share/tarnis/device (sim builds only)
+# Libraries go to the multiarch folder (lib/x86_64-linux-gnu, lib/arm-linux-gnueabihf) where
+# the target has one, as Debian's packages place them.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries (lib)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -102,9 +107,16 @@ if(TARNIS_PLATFORM STREQUAL "sim")
   install(TARGETS hostfw iasim EXPORT tarnisTargets
       LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Sim NAMELINK_SKIP)
   install(TARGETS sensorctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tools)
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/device/
-      DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnis/device COMPONENT Tools)
+  # sensorctl finds the installed device data relative to its own folder.
+  file(RELATIVE_PATH sensorctl_device_from_bin /${CMAKE_INSTALL_BINDIR}
+      /${CMAKE_INSTALL_DATADIR}/tarnis/device)
+  target_compile_definitions(sensorctl PRIVATE
+      SENSORCTL_DEVICE_FROM_BIN="${sensorctl_device_from_bin}")
 endif()
+# The device data a camera installs beside the library (in device builds, the tools package
+# carries only this).
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/device/
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnis/device COMPONENT Tools)
 
 install(EXPORT tarnisTargets NAMESPACE tarnis:: FILE tarnisTargets.cmake
     DESTINATION ${TARNIS_CMAKE_INSTALL_DIR} COMPONENT Development)
@@ -121,3 +133,14 @@ string(REGEX REPLACE "/$" "" TARNIS_PC_TO_PREFIX "${TARNIS_PC_TO_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tarnis.pc.in ${CMAKE_BINARY_DIR}/tarnis.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/tarnis.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
+
+# ---- API documentation of the public headers: cmake --build BUILD --target docs ----
+find_program(DOXYGEN_EXECUTABLE doxygen)
+if(DOXYGEN_EXECUTABLE)
+  list(JOIN TARNIS_PUBLIC_HEADERS " " TARNIS_DOC_INPUT)
+  string(APPEND TARNIS_DOC_INPUT " ${CMAKE_SOURCE_DIR}/docs/api.md")
+  configure_file(${CMAKE_SOURCE_DIR}/docs/Doxyfile.in ${CMAKE_BINARY_DIR}/Doxyfile @ONLY)
+  add_custom_target(docs COMMAND ${DOXYGEN_EXECUTABLE} ${CMAKE_BINARY_DIR}/Doxyfile
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      COMMENT "API documentation: ${CMAKE_BINARY_DIR}/docs/html/index.html" VERBATIM)
+endif()
