@@ -18,7 +18,7 @@ if(TARNIS_PLATFORM STREQUAL "device")
   # unless a path is given.
   find_library(TARNIS_FRAMEWORK_LIBRARY NAMES hostfw
       DOC "The camera SDK's host framework library (OVFile, OVLogger, GThread, ...)")
-  find_library(TARNIS_IMAGE_ADJUST_LIBRARY NAMES ia_ioctrl iactrl fakeia
+  find_library(TARNIS_IMAGE_ADJUST_LIBRARY NAMES ia_ioctrl
       DOC "The camera SDK's image-adjust library (defines ia_ioctrl_v2)")
   foreach(var TARNIS_FRAMEWORK_LIBRARY TARNIS_IMAGE_ADJUST_LIBRARY)
     if(NOT ${var})

@@ -154,7 +154,8 @@ device_build() {
         cmake --build "$work/build-sdk" -j"$jobs" >/dev/null &&
         cmake --install "$work/build-sdk" --prefix "$sdk" >/dev/null &&
         cmake -S . -B "$work/build-device" -DTARNIS_PLATFORM=device -DTARNIS_WERROR=ON \
-            -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$sdk" >/dev/null &&
+            -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$sdk" \
+            -DTARNIS_IMAGE_ADJUST_LIBRARY="$sdk/lib/libfakeia.so" >/dev/null &&
         cmake --build "$work/build-device" -j"$jobs" >/dev/null
 }
 device_dynamic_section() {
