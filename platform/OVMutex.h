@@ -15,8 +15,6 @@ public:
     void Lock(const char* file, int line);
     // Releases the mutex held by the caller.
     void Unlock(const char* file, int line);
-    // true when the mutex was free and is now held by the caller.
-    bool TryLock(const char* file, int line);
 
 private:
     pthread_mutex_t m_mutex;
