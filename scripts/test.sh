@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: native with -Werror, ASan+UBSan, TSan, the
-# formatting check, and the armhf cross build under qemu-user. Exits non-zero on any failure.
+# formatting check, the armhf cross build under qemu-user, and what ships (packages, install,
+# example host, camera build, API documentation). Exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -39,6 +40,10 @@ fi
 
 suite "armhf under qemu" build-armhf -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DTARNIS_BENCH=OFF
+
+# Packages, installed tree, example host (x86 and armhf), camera build, API documentation.
+step "shipping"
+bash scripts/ship-check.sh build-native build-armhf || fail "shipping"
 
 echo
 if [ $status -eq 0 ]; then echo "ALL TEST RUNS PASSED"; else echo "SOME TEST RUNS FAILED"; fi

@@ -11,6 +11,7 @@
 #include "ISensorController.h"
 #include "MachineInfo.h"
 #include "OVFunction.h"
+#include "TarnisVersion.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ ISensorController::ISensorController()
       m_nKeyValSum(0),
       m_pstKeyValWork(nullptr),
       m_pKeyCmdMap(nullptr),
-      m_nVersion(8),
+      m_nVersion(TARNIS_PARAM_FILE_VERSION),
       m_pVideoStreamModule(nullptr),
       m_nFlags(0),
       m_nPassHolds(0),

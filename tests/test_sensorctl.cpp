@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Sandbox.h"
+#include "TarnisVersion.h"
 
 namespace {
 
@@ -224,6 +225,28 @@ TEST_F(SensorctlTest, StyleOfADomeAndOfAThermalChannel) {
     EXPECT_EQ(0, thermal.status) << thermal.err;
     EXPECT_TRUE(has(thermal.out, "id=\"8201\""));  // a thermal key
     EXPECT_TRUE(has(thermal.out, "sensor-thermal0.cfg"));
+}
+
+TEST_F(SensorctlTest, VersionNamesTheLibraryAndTheParameterFileFormat) {
+    ToolRun r = run("", "--version");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("sensorctl: libtarnis " TARNIS_VERSION_STRING ", parameter file format version 8\n",
+              r.out);
+}
+
+TEST_F(SensorctlTest, FreshEmptiesASandboxRootAndRefusesAnyOtherFolder) {
+    ASSERT_EQ(0, run("flush\n").status);
+    std::ofstream(box.root() + "/cam/tmp/left-over") << "x";
+    ToolRun fresh = run("files\n", "--fresh");
+    EXPECT_EQ(0, fresh.status) << fresh.err;
+    EXPECT_EQ("", camFile("/tmp/left-over"));
+    EXPECT_NE("", camFile("/hd1/moduleConfig/moduleConfig.xml")) << "device data installed again";
+
+    std::ofstream(box.root() + "/cam/notes.txt") << "mine";
+    ToolRun refused = run("files\n", "--fresh");
+    EXPECT_EQ(2, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("holds notes.txt"));
+    EXPECT_EQ("mine", readHostFile(box.root() + "/cam/notes.txt"));
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
 
 struct Options {
     std::string root = "sensorctl-root";
-    std::string deviceDir = TARNIS_DEVICE_DIR;
+    bool fresh = false;     // empty the root before preparing it
+    std::string deviceDir;  // empty: the device data beside the executable or installed
     int channel = 1;
     int deviceType = 1;
     std::string model = "Hi3519V101";
@@ -44,8 +45,9 @@ public:
     explicit Session(const Options& options);
     ~Session();
 
-    // Creates the root's folders and installs the device data that is missing. false (with a
-    // message on stderr) when the root cannot be made.
+    // Creates the root's folders and installs the device data that is missing (after emptying
+    // the root when the options ask for a fresh one). false (with a message on stderr) when
+    // the root cannot be made or emptied.
     bool prepareRoot();
     // Runs every line of `in`; `source` names it in error messages. Returns false on quit.
     bool runStream(std::istream& in, const std::string& source);

@@ -9,6 +9,7 @@
 
 #include "Output.h"
 #include "Session.h"
+#include "TarnisVersion.h"
 
 namespace {
 
@@ -20,9 +21,13 @@ const char* const kUsage =
     "prompt, history and line editing on a terminal); '-' reads standard input.\n"
     "\n"
     "Options:\n"
-    "  --root DIR          sandbox root holding the camera's files (default ./sensorctl-root);\n"
-    "                      missing device data and machineinfo.ini are installed there\n"
-    "  --device DIR        device data to install (default: the bundled device/ folder)\n"
+    "  --root DIR          the sandbox: the folder where the camera's files are made (default\n"
+    "                      ./sensorctl-root); missing device data and machineinfo.ini are\n"
+    "                      installed there, existing files are used as they are\n"
+    "  --fresh             empty the root first, so the session starts from a new camera\n"
+    "                      (refused when the root holds anything but a sandbox's folders)\n"
+    "  --device DIR        device data to install (default: the device/ folder beside\n"
+    "                      sensorctl, else the installed share/tarnis/device)\n"
     "  --channel N         1-based video channel (default 1; 2 is the thermal channel)\n"
     "  --device-type N     deviceType of machineinfo.ini (default 1; 13 thermal, 20 dome, ...)\n"
     "  --model TEXT        hardwareModel of machineinfo.ini (default Hi3519V101)\n"
@@ -41,6 +46,7 @@ const char* const kUsage =
     "  --quiet             scripts do not echo their commands ('> set ...')\n"
     "  --library-log FILE  the library's console output goes to FILE; standard output\n"
     "                      shows only the tool's results\n"
+    "  --version           library version and parameter-file format version\n"
     "  --help              this text and the commands\n"
     "\n"
     "Example:\n"
@@ -78,15 +84,19 @@ bool needInt(int argc, char** argv, int& i, int& out) {
     return true;
 }
 
-// 0: run; 1: error; 2: help shown.
+// 0: run; 1: error; 2: help asked for; 3: version asked for.
 int parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
         if (a == "--help" || a == "-h") {
             return 2;
+        } else if (a == "--version") {
+            return 3;
         } else if (a == "--root") {
             ok = needValue(argc, argv, i, o.root);
+        } else if (a == "--fresh") {
+            o.fresh = true;
         } else if (a == "--device") {
             ok = needValue(argc, argv, i, o.deviceDir);
         } else if (a == "--channel") {
@@ -144,6 +154,11 @@ int main(int argc, char** argv) {
     if (parsed == 2) {
         std::fputs(kUsage, stdout);
         printHelp();
+        return 0;
+    }
+    if (parsed == 3) {
+        std::printf("sensorctl: libtarnis %s, parameter file format version %d\n",
+                    TARNIS_VERSION_STRING, TARNIS_PARAM_FILE_VERSION);
         return 0;
     }
     if (parsed != 0) {
