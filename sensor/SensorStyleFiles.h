@@ -37,7 +37,8 @@ constexpr StyleFileRow kStyleFileRows[] = {
     {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
 };
 // clang-format on
-constexpr const StyleFileRow& kFallbackStyleFiles = kStyleFileRows[std::size(kStyleFileRows) - 1];
+inline constexpr const StyleFileRow& kFallbackStyleFiles =
+    kStyleFileRows[std::size(kStyleFileRows) - 1];
 
 inline bool rowMatches(const StyleFileRow& row, int deviceType, int channel) {
     if (row.channel != kAnyChannel && row.channel != channel) {

@@ -144,15 +144,23 @@ bool Session::prepareRoot() {
     return true;
 }
 
-ModuleConfigure Session::moduleConfigure() const {
+bool Session::machineInfo(MachineInfo& out) const {
+    return SystemInfoParser::parseMachineInfo(kMachineInfo, out);
+}
+
+ModuleConfigure Session::moduleConfigure(bool* matched) const {
     ModuleConfigure module;
     MachineInfo machine;
     std::vector<ModuleConfigure> found;
-    if (SystemInfoParser::parseMachineInfo(kMachineInfo, machine) &&
-        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
-                                     machine.getHardwareCode(), found) &&
-        !found.empty()) {
+    const bool bFound = machineInfo(machine) &&
+                        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
+                                                     machine.getHardwareCode(), found) &&
+                        !found.empty();
+    if (bFound) {
         module = found.front();
+    }
+    if (matched != nullptr) {
+        *matched = bFound;
     }
     if (m_opt.detailGiven) {
         module.setDetail(m_opt.detail);
@@ -234,6 +242,14 @@ bool Session::execute(const std::string& rawLine, const std::string& source, int
     }
     m_strCommand = name;
     m_strWhere = source + ":" + std::to_string(lineNo);
+    bool goOn = runCommand(*this, name, args);
+    std::fflush(stdout);
+    return goOn;
+}
+
+bool Session::executeArgs(const std::string& name, const Args& args, const std::string& source) {
+    m_strCommand = name;
+    m_strWhere = source;
     bool goOn = runCommand(*this, name, args);
     std::fflush(stdout);
     return goOn;

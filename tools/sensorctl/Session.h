@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ISensorController.h"
+#include "MachineInfo.h"
 #include "SimVideoModule.h"
 
 struct Options {
@@ -25,6 +26,8 @@ struct Options {
     std::string timeScale = "0.01";
     std::string debugLevel;  // written to /tmp/Debug.sign when given
     std::vector<std::string> scripts;
+    std::string command;  // one command given on the command line, with its words
+    std::vector<std::string> commandArgs;
 };
 
 // A command's words after its name.
@@ -43,6 +46,8 @@ public:
     bool runInteractive();
     // Executes one command line; errors are counted and reported on stderr.
     bool execute(const std::string& line, const std::string& source, int lineNo);
+    // Executes one command given as words (from the command line); `source` names it.
+    bool executeArgs(const std::string& name, const Args& args, const std::string& source);
     int errorCount() const { return m_nErrors; }
 
     // ---- used by the command handlers ----
@@ -55,7 +60,11 @@ public:
     int cameraId() const;
     const Options& options() const { return m_opt; }
     std::string hostPath(const std::string& cameraPath) const;
-    ModuleConfigure moduleConfigure() const;
+    // The module of moduleConfig.xml that matches the board (with the command line's
+    // overrides); `matched` tells whether one matched.
+    ModuleConfigure moduleConfigure(bool* matched = nullptr) const;
+    // The root's machineinfo.ini; false when it cannot be read.
+    bool machineInfo(MachineInfo& out) const;
     // Reports an error of the current command: "sensorctl: SOURCE:LINE: CMD: what".
     void error(const std::string& what);
 
@@ -86,6 +95,7 @@ const std::vector<KeyName>& keyNames();
 // Command dispatch (Commands.cpp) and the named controller calls (NamedCalls.cpp).
 // Returns false for "quit".
 bool runCommand(Session& s, const std::string& name, const Args& args);
+bool isCommand(const std::string& name);
 void printHelp();
 bool runNamedCall(Session& s, const Args& args);
 void printNamedCalls();

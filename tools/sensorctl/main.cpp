@@ -13,10 +13,12 @@ namespace {
 
 const char* const kUsage =
     "usage: sensorctl [OPTIONS] [SCRIPT...]\n"
+    "       sensorctl [OPTIONS] COMMAND [ARGS...]\n"
     "\n"
     "Runs one channel of the sensor library against the simulated image processor and video\n"
     "module. Commands come from the SCRIPT files in order, or from standard input (with a\n"
-    "prompt, history and line editing on a terminal); '-' reads standard input.\n"
+    "prompt, history and line editing on a terminal); '-' reads standard input. A first\n"
+    "word that names a command runs that one command (a script of that name: ./NAME).\n"
     "\n"
     "Options:\n"
     "  --root DIR          sandbox root holding the camera's files (default ./sensorctl-root);\n"
@@ -38,6 +40,8 @@ const char* const kUsage =
     "Example:\n"
     "  sensorctl --root /tmp/cam tools/sensorctl/demo.txt\n"
     "  echo 'set (KEY_BRIGHTNESS,70)' | sensorctl --debug 6 -\n"
+    "  sensorctl check --device my-device-data\n"
+    "  sensorctl --device-type 20 --code DOME-01 page --out dome.html\n"
     "\n"
     "Each command prints its result on one line (a number, true/false with any outputs, or a\n"
     "parameter text); documents print whole. Errors go to standard error and the session goes\n"
@@ -101,6 +105,10 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = needValue(argc, argv, i, o.timeScale);
         } else if (a == "--debug") {
             ok = needValue(argc, argv, i, o.debugLevel);
+        } else if (o.scripts.empty() && isCommand(a)) {
+            o.command = a;  // the rest of the line is that command's words
+            o.commandArgs.assign(argv + i + 1, argv + argc);
+            return 0;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             std::cerr << "sensorctl: unknown option " << a << " (see --help)\n";
             return 1;
@@ -130,6 +138,12 @@ int main(int argc, char** argv) {
     Session session(options);
     if (!session.prepareRoot()) {
         return 2;
+    }
+    if (!options.command.empty()) {
+        session.executeArgs(options.command, options.commandArgs, "command line");
+        session.shutdown();
+        std::fflush(stdout);
+        return session.errorCount() == 0 ? 0 : 1;
     }
     bool goOn = true;
     for (const std::string& script : options.scripts) {

@@ -1,0 +1,4 @@
+#include "DeviceCommands.h"
+void cmdPage(Session& s, const Args&) {
+    s.error("todo");
+}
