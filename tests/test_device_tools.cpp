@@ -187,4 +187,30 @@ TEST_F(DeviceToolsTest, ExplainNamesAMissingTargetAndABoardWithoutModule) {
     EXPECT_NE(std::string::npos, none.out.find("0 of 8 rules matched")) << none.out;
 }
 
+// The value the page shows for key 34 (brightness).
+std::string pageBrightness(const std::string& page) {
+    const size_t at = page.find("\"key\":\"KEY_BRIGHTNESS\"");
+    const size_t value = page.find("\"value\":", at);
+    return at == std::string::npos ? "" : page.substr(value + 8, page.find('}', value) - value - 8);
+}
+
+TEST_F(DeviceToolsTest, PageIsOneSelfContainedFileWithTheChosenSchemesValues) {
+    const std::string dir = box.root();
+    std::ofstream(dir + "/page.txt")
+        << "scheme 1\nset (34,33)\nflush\nscheme 0\npage --out " << dir << "/p0.html\npage --out "
+        << dir << "/p1.html --scheme 1\nscheme\n";
+    ToolRun r = run(dir + "/page.txt");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("page " + dir + "/p1.html: 9 tabs, scheme 1\n"));
+    EXPECT_NE(std::string::npos, r.out.find("true 0\n")) << "the current scheme stays 0";
+    const std::string p0 = readHostFile(dir + "/p0.html");
+    const std::string p1 = readHostFile(dir + "/p1.html");
+    EXPECT_EQ("50", pageBrightness(p0));
+    EXPECT_EQ("33", pageBrightness(p1));
+    for (const char* outside : {"http:", "https:", " src=", "<link rel=\"stylesheet"}) {
+        EXPECT_EQ(std::string::npos, p1.find(outside)) << outside;
+    }
+    EXPECT_EQ(1, run("page --scheme 9 --out " + dir + "/p9.html").status);
+}
+
 }  // namespace
