@@ -179,7 +179,7 @@ TEST_F(DeviceToolsTest, ExplainNamesAMissingTargetAndABoardWithoutModule) {
     ToolRun r = run("--code IPC-01 explain");
     EXPECT_NE(std::string::npos, r.out.find("<rule lens=\"motor\">: matched, target missing"))
         << r.out;
-    EXPECT_NE(std::string::npos, r.out.find("target missing: no tab 'nrr'")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("AddAfter tab 'nrr' at ")) << r.out;
 
     ToolRun none = run("--code NO-SUCH explain");
     EXPECT_NE(std::string::npos, none.out.find("none of moduleConfig.xml matches this board"))

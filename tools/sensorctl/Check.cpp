@@ -55,6 +55,7 @@ const char kScheme[] = "scheme keys 8000 to 8004";
 // ---- the report ----
 class Report {
 public:
+    explicit Report(Session& s) : m_session(s) {}
     void error(const std::string& where, const std::string& text) { add(where, "error", text); }
     void warning(const std::string& where, const std::string& text) { add(where, "warning", text); }
     int errors() const { return m_nErrors; }
@@ -67,8 +68,9 @@ private:
             return;  // the same fault found through several combinations is told once
         }
         (kind[0] == 'e' ? m_nErrors : m_nWarnings)++;
-        std::printf("%s\n", line.c_str());
+        m_session.result(line);
     }
+    Session& m_session;
     std::set<std::string> m_seen;
     int m_nErrors = 0;
     int m_nWarnings = 0;
@@ -87,13 +89,9 @@ std::string joinNumbers(const std::vector<long>& values) {
 }
 
 bool isKnownId(long id) {
-    for (const KeyName& k : keyNames()) {
-        if (k.key == id) {
-            return true;
-        }
-    }
-    return std::find(std::begin(kShadowKeysWithoutRow), std::end(kShadowKeysWithoutRow), id) !=
-           std::end(kShadowKeysWithoutRow);
+    return rowOfKey(id) != nullptr ||
+           std::find(std::begin(kShadowKeysWithoutRow), std::end(kShadowKeysWithoutRow), id) !=
+               std::end(kShadowKeysWithoutRow);
 }
 
 // The offset of the first element nested deeper than `limit` in a markup text, read without
@@ -693,7 +691,7 @@ void cmdCheckDeviceData(Session& s, const Args& a) {
         s.error("expected: check [--device DIR]");
         return;
     }
-    Report r;
+    Report r(s);
     SourceDocPtr moduleDoc = readDocument(dir, "moduleConfig.xml", r);
     std::vector<Module> modules = readModules(*moduleDoc, r);
     std::vector<Family> all = families(dir, r);
@@ -705,6 +703,7 @@ void cmdCheckDeviceData(Session& s, const Args& a) {
             continue;
         }
         checkCombination(f, "a board without a module", "", r);
+        ++combinations;
         for (const Module& m : modules) {
             checkCombination(f, m.label, m.detail, r);
             ++combinations;
@@ -728,11 +727,13 @@ void cmdCheckDeviceData(Session& s, const Args& a) {
             }
         }
     }
-    std::printf("check: %d error%s, %d warning%s in %s (%zu documents, %zu combinations)\n",
-                r.errors(), r.errors() == 1 ? "" : "s", r.warnings(), r.warnings() == 1 ? "" : "s",
-                dir.c_str(), all.size() * 2 + 1, combinations);
+    auto counted = [](int n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    s.result("check: " + counted(r.errors(), "error") + ", " + counted(r.warnings(), "warning") +
+             " in " + dir + " (" + std::to_string(all.size() * 2 + 1) + " documents, " +
+             std::to_string(combinations) + " combinations)");
     if (r.errors() > 0) {
-        s.error(std::to_string(r.errors()) + " error" + (r.errors() == 1 ? "" : "s") +
-                " in the device data");
+        s.error(counted(r.errors(), "error") + " in the device data");
     }
 }

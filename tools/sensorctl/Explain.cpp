@@ -1,7 +1,8 @@
 // sensorctl explain: the diversity rules of the current model's documents, each with its
 // outcome (matched, not matched and why, or an edit whose tab is missing) and the controls
 // that its edits added, changed or removed.
-#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "DeviceCommands.h"
 #include "SensorStyleFiles.h"
@@ -21,61 +22,64 @@ std::string conditionReason(const ConditionOutcome& c) {
     return c.field + " is \"" + c.found + "\"" + (c.holds ? "" : ", wanted \"" + c.accepted + "\"");
 }
 
-void printRule(size_t number, const RuleOutcome& rule) {
+const char* editOutcome(EditState state) {
+    switch (state) {
+        case EditState::kApplied:
+            return "";
+        case EditState::kTargetMissing:
+            return "target missing: no such tab at this point";
+        case EditState::kNoContent:
+            return "no tab to put in: nothing done";
+        case EditState::kNoTabKey:
+            return "no tab_key: nothing done";
+        case EditState::kUnknownOperation:
+            return "not an edit (Modify, AddAfter or Delete): nothing done";
+    }
+    return "";
+}
+
+// The lines that tell one rule's outcome and what its edits did.
+std::vector<std::string> ruleLines(size_t number, const RuleOutcome& rule) {
     std::string conditions;
     for (const TiXmlAttribute* a = rule.rule->FirstAttribute(); a != nullptr; a = a->Next()) {
         conditions +=
             std::string(conditions.empty() ? "" : " ") + a->Name() + "=\"" + a->Value() + "\"";
     }
-    std::printf("rule %zu at %s <%s %s>: ", number, sourcePos(rule.rule).c_str(),
-                rule.rule->Value(), conditions.c_str());
+    std::string head = "rule " + std::to_string(number) + " at " + sourcePos(rule.rule) + " <" +
+                       rule.rule->Value() + " " + conditions + ">: ";
     if (rule.conditions.empty()) {
-        std::printf("not matched: the rule has no condition\n");
-        return;
+        return {head + "not matched: the rule has no condition"};
     }
     if (!rule.matched) {
         std::string reasons;
         for (const ConditionOutcome& c : rule.conditions) {
             reasons += (reasons.empty() ? "" : "; ") + conditionReason(c);
         }
-        std::printf("not matched: %s\n", reasons.c_str());
-        return;
+        return {head + "not matched: " + reasons};
     }
     const ConditionOutcome& holding = rule.conditions.back();
     bool missing = false;
     for (const EditOutcome& e : rule.edits) {
         missing |= e.state == EditState::kTargetMissing;
     }
-    std::printf("%s by %s (%s)\n", missing ? "matched, target missing" : "matched",
-                conditionText(holding).c_str(), conditionReason(holding).c_str());
+    std::vector<std::string> lines = {head + (missing ? "matched, target missing" : "matched") +
+                                      " by " + conditionText(holding) + " (" +
+                                      conditionReason(holding) + ")"};
     if (rule.edits.empty()) {
-        std::printf("  no edit\n");
+        lines.push_back("  no edit");
     }
     for (const EditOutcome& e : rule.edits) {
-        std::printf("  %s tab '%s' at %s: ", e.operation.c_str(), e.tabKey.c_str(),
-                    sourcePos(e.edit).c_str());
-        switch (e.state) {
-            case EditState::kApplied:
-                std::printf("%zu control%s\n", e.changes.size(), e.changes.size() == 1 ? "" : "s");
-                break;
-            case EditState::kTargetMissing:
-                std::printf("target missing: no tab '%s' at this point\n", e.tabKey.c_str());
-                break;
-            case EditState::kNoContent:
-                std::printf("no tab to put in: nothing done\n");
-                break;
-            case EditState::kNoTabKey:
-                std::printf("no tab_key: nothing done\n");
-                break;
-            case EditState::kUnknownOperation:
-                std::printf("not an edit (Modify, AddAfter or Delete): nothing done\n");
-                break;
-        }
+        const size_t n = e.changes.size();
+        lines.push_back(
+            "  " + e.operation + " tab '" + e.tabKey + "' at " + sourcePos(e.edit) + ": " +
+            (e.state == EditState::kApplied ? std::to_string(n) + " control" + (n == 1 ? "" : "s")
+                                            : editOutcome(e.state)));
         for (const ControlChange& c : e.changes) {
-            std::printf("    %c %s%s%s\n", c.kind, c.label.c_str(), c.detail.empty() ? "" : ": ",
-                        c.detail.c_str());
+            lines.push_back(std::string("    ") + c.kind + " " + c.label +
+                            (c.detail.empty() ? "" : ": " + c.detail));
         }
     }
+    return lines;
 }
 
 }  // namespace
@@ -96,18 +100,15 @@ void cmdExplain(Session& s, const Args&) {
     SourceDocPtr style = loadSourceDoc(s.hostPath(stylePath), stylePath);
     SourceDocPtr diversity = loadSourceDoc(s.hostPath(diversityPath), diversityPath);
 
-    std::printf("model: device type %d, channel %d, board %s / %s\n", machine.getDeviceType(),
-                s.cameraId(), machine.getHardwareModel().c_str(),
-                machine.getHardwareCode().c_str());
-    if (matched || s.options().detailGiven) {
-        std::printf("module: %d, detail \"%s\"\n", module.getModuleId(),
-                    module.getDetail().c_str());
-    } else {
-        std::printf(
-            "module: none of moduleConfig.xml matches this board; the detail text is "
-            "empty and no rule can match\n");
-    }
-    std::printf("documents: %s, %s\n", stylePath.c_str(), diversityPath.c_str());
+    s.result("model: device type " + std::to_string(machine.getDeviceType()) + ", channel " +
+             std::to_string(s.cameraId()) + ", board " + machine.getHardwareModel() + " / " +
+             machine.getHardwareCode());
+    s.result(matched || s.options().detailGiven
+                 ? "module: " + std::to_string(module.getModuleId()) + ", detail \"" +
+                       module.getDetail() + "\""
+                 : "module: none of moduleConfig.xml matches this board; the detail text is "
+                   "empty and no rule can match");
+    s.result("documents: " + stylePath + ", " + diversityPath);
     for (const SourceDocPtr& doc : {style, diversity}) {
         if (!doc->parsed) {
             s.error(doc->name + (doc->read ? " does not parse (see 'check')" : " is missing"));
@@ -117,8 +118,11 @@ void cmdExplain(Session& s, const Args&) {
     replayMerge(*style, *diversity, module.getDetail(), replay);
     size_t matchedRules = 0;
     for (size_t i = 0; i < replay.rules.size(); ++i) {
-        printRule(i + 1, replay.rules[i]);
+        for (const std::string& line : ruleLines(i + 1, replay.rules[i])) {
+            s.result(line);
+        }
         matchedRules += replay.rules[i].matched ? 1 : 0;
     }
-    std::printf("%zu of %zu rules matched\n", matchedRules, replay.rules.size());
+    s.result(std::to_string(matchedRules) + " of " + std::to_string(replay.rules.size()) +
+             " rules matched");
 }

@@ -2,13 +2,14 @@
 // self-contained HTML file (inline style sheet and script, no network): tabs, groups and
 // controls with their bounds and current values, enable lists as dependencies, and a box of
 // pending changes as a parameter text for "sensorctl set".
-#include <cstdio>
 #include <fstream>
 #include <map>
 
 #include <nlohmann/json.hpp>
 
+#include "Controls.h"
 #include "DeviceCommands.h"
+#include "IaSim.h"
 #include "PageTemplate.h"
 #include "StyleModel.h"
 
@@ -20,22 +21,10 @@ const char kDefaultOut[] = "sensorctl-page.html";
 const char kDataMarker[] = "/*@PAGE_DATA@*/null";
 
 struct PageInput {
+    std::vector<Control> controls;              // of the dynamic style, as 'list' sees them
     std::map<long, long> values;                // current values by key
     std::map<std::string, std::string> labels;  // words of the language document, by name
-    std::map<long, std::string> keyNames;
 };
-
-// Values of a parameter text "(34,70)(2337,40)".
-std::map<long, long> parseValues(const std::string& text) {
-    std::map<long, long> values;
-    long key = 0, value = 0;
-    int used = 0;
-    for (const char* p = text.c_str(); std::sscanf(p, " (%ld,%ld)%n", &key, &value, &used) == 2;
-         p += used) {
-        values[key] = value;
-    }
-    return values;
-}
 
 // The language document names words: any element with a "name" attribute and text.
 std::map<std::string, std::string> parseLabels(const std::string& document) {
@@ -59,12 +48,6 @@ std::map<std::string, std::string> parseLabels(const std::string& document) {
     return labels;
 }
 
-long numberAttribute(const TiXmlElement* e, const char* name, long fallback) {
-    long v = fallback;
-    parseDecimal(e->Attribute(name), v);
-    return v;
-}
-
 void setLabel(json& node, const char* name, const PageInput& in) {
     auto found = name != nullptr ? in.labels.find(name) : in.labels.end();
     if (found != in.labels.end()) {
@@ -72,35 +55,28 @@ void setLabel(json& node, const char* name, const PageInput& in) {
     }
 }
 
-json controlJson(const TiXmlElement* e, const PageInput& in) {
-    const long id = idOf(e);
-    const long def = numberAttribute(e, "value", 0);
-    auto current = in.values.find(id);
-    auto key = in.keyNames.find(id);
-    json c = {{"kind", "control"},
-              {"type", e->Value()},
-              {"id", id},
-              {"name", e->Attribute("name") ? e->Attribute("name") : ""},
-              {"key", key != in.keyNames.end() ? key->second : ""},
-              {"default", def},
-              {"value", current != in.values.end() ? current->second : def},
+json controlJson(const Control& c, const TiXmlElement* e, const PageInput& in) {
+    auto current = in.values.find(c.key);
+    json j = {{"kind", "control"},
+              {"type", c.type},
+              {"id", c.key},
+              {"name", c.styleName},
+              {"key", c.row != nullptr ? c.row->name : ""},
+              {"default", c.def},
+              {"value", current != in.values.end() ? current->second : c.def},
               {"enable", enableList(e)},
               {"items", json::array()}};
-    setLabel(c, e->Attribute("name"), in);
-    if (e->Attribute("min") != nullptr && e->Attribute("max") != nullptr) {
-        c["min"] = numberAttribute(e, "min", 0);
-        c["max"] = numberAttribute(e, "max", 0);
+    setLabel(j, c.styleName.c_str(), in);
+    if (c.hasMinMax) {
+        j["min"] = c.min;
+        j["max"] = c.max;
     }
-    for (const TiXmlElement* item = e->FirstChildElement(); item != nullptr;
-         item = item->NextSiblingElement()) {
-        if (item->Attribute("index") != nullptr) {
-            json i = {{"index", numberAttribute(item, "index", 0)},
-                      {"name", item->Attribute("name") ? item->Attribute("name") : ""}};
-            setLabel(i, item->Attribute("name"), in);
-            c["items"].push_back(i);
-        }
+    for (const ControlItem& item : c.items) {
+        json i = {{"index", item.index}, {"name", item.name}};
+        setLabel(i, item.name.c_str(), in);
+        j["items"].push_back(i);
     }
-    return c;
+    return j;
 }
 
 // The controls and groups below a tab or group, in document order.
@@ -108,8 +84,12 @@ json childrenJson(const TiXmlElement* parent, const PageInput& in) {
     json children = json::array();
     for (const TiXmlElement* e = parent->FirstChildElement(); e != nullptr;
          e = e->NextSiblingElement()) {
-        if (isParameter(e)) {
-            children.push_back(controlJson(e, in));
+        long key = 0;
+        const Control* c = parseInt(e->Attribute("id") ? e->Attribute("id") : "", key)
+                               ? findControl(in.controls, key)
+                               : nullptr;
+        if (c != nullptr) {
+            children.push_back(controlJson(*c, e, in));
         } else if (e->FirstChildElement() != nullptr) {
             json group = {{"kind", "group"},
                           {"name", e->Attribute("name") ? e->Attribute("name") : e->Value()},
@@ -135,6 +115,7 @@ std::string modelText(Session& s, int scheme) {
 
 // The values of scheme `scheme` (-1: the current one) as the web interface reads them.
 bool schemeValues(Session& s, int scheme, int& shown, std::string& text) {
+    iasim::UnloggedScope quiet;  // the tool's own reads stay out of the processor log
     ISensorController& c = s.controller();
     int current = 0;
     c.getParamScheme(current);
@@ -172,11 +153,17 @@ void cmdPage(Session& s, const Args& a) {
     if (!schemeValues(s, static_cast<int>(scheme), shown, values)) {
         return;
     }
-    in.values = parseValues(values);
-    in.labels = parseLabels(s.controller().getUILanguageFile(0));
-    for (const KeyName& k : keyNames()) {
-        in.keyNames.emplace(k.key, k.name);
+    std::vector<KeyValue> pairs;
+    std::string bad;
+    if (!parsePairs(s, values, pairs, bad)) {
+        s.error("the current values do not read: " + bad);
+        return;
     }
+    for (const KeyValue& pair : pairs) {
+        in.values[pair.key] = pair.value;
+    }
+    in.labels = parseLabels(s.controller().getUILanguageFile(0));
+    in.controls = readControls(style);
     TiXmlDocument doc;
     doc.Parse(style.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (doc.Error() || doc.RootElement() == nullptr) {
@@ -212,5 +199,6 @@ void cmdPage(Session& s, const Args& a) {
         s.error("cannot write " + out);
         return;
     }
-    std::printf("page %s: %zu tabs, scheme %d\n", out.c_str(), page["tabs"].size(), shown);
+    s.result("page " + out + ": " + std::to_string(page["tabs"].size()) + " tabs, scheme " +
+             std::to_string(shown));
 }
