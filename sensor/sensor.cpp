@@ -17,6 +17,10 @@
 #include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
 
+// Steps of initSysConf report as initSysConf.
+constexpr SensorOp kInitSysConfOp = {"initSysConf",
+                                     "int initSysConf(int, const ModuleConfigure&, SysConfig*)"};
+
 namespace {
 
 using namespace SensorStyleFiles;
@@ -58,7 +62,8 @@ void copyModuleText(char* field, size_t room, const std::string& text) {
     memcpy(field, text.data(), length);
     field[length] = '\0';
     if (length < text.size()) {
-        SENSOR_DBG("module text of %zu characters cut to %zu\n", text.size(), length);
+        SENSOR_DBG_OP(kInitSysConfOp, "module text of %zu characters cut to %zu\n", text.size(),
+                      length);
     }
 }
 
@@ -98,6 +103,7 @@ int loadIntoBlock(const std::string& name, char* block, INT64 length) {
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                 SysConfig* p_stSysConf) {
+    SENSOR_OP_IS(kInitSysConfOp);
     SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
     if (p_stSysConf == nullptr) {
         return OVS_SUCCESS;
