@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test: native with -Werror, ASan+UBSan, TSan, the
-# formatting check, the armhf cross build under qemu-user, and what ships (packages, install,
-# example host, camera build, API documentation). Exits non-zero on any failure.
+# Installs, builds and runs every test: native with -Werror, the settings page in a browser,
+# ASan+UBSan, TSan, the formatting check, the armhf cross build under qemu-user, and what
+# ships (packages, install, example host, camera build, API documentation). Exits non-zero on
+# any failure.
 set -u
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -9,7 +10,7 @@ status=0
 step() { echo; echo "==== $*"; }
 fail() { echo "FAILED: $*"; status=1; }
 
-bash scripts/install-deps.sh --cross || { echo "dependency install failed"; exit 1; }
+bash scripts/install-deps.sh --cross --browser || { echo "dependency install failed"; exit 1; }
 
 suite() {  # name, build dir, extra cmake args...
     local name=$1 dir=$2
@@ -21,6 +22,12 @@ suite() {  # name, build dir, extra cmake args...
 }
 
 suite "native" build-native -DCMAKE_BUILD_TYPE=Debug
+# The settings page of a box camera, a dome and the thermal channel in headless chromium;
+# screenshots land in build-native/page-test.
+step "settings page in a browser"
+/usr/bin/python3 tests/browser/page_test.py build-native/tools/sensorctl/sensorctl \
+    build-native/page-test || fail "settings page in a browser"
+
 suite "address+undefined sanitizers" build-asan -DCMAKE_BUILD_TYPE=Debug \
     -DTARNIS_SANITIZE=address,undefined -DTARNIS_BENCH=OFF
 # ThreadSanitizer needs a mapping layout that high address randomisation can break;

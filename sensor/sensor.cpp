@@ -14,6 +14,7 @@
 
 #include "MachineInfo.h"
 #include "SensorFile.h"
+#include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
 
 // Steps of initSysConf report as initSysConf.
@@ -22,9 +23,9 @@ constexpr SensorOp kInitSysConfOp = {"initSysConf",
 
 namespace {
 
+using namespace SensorStyleFiles;
+
 const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
-const char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
 
@@ -54,32 +55,6 @@ const NamedDeviceType kAllowedDeviceTypes[] = {
 };
 #undef SENSOR_DEVICE_TYPE
 static_assert(std::size(kAllowedDeviceTypes) == 15, "fifteen device types are served");
-
-// Which base style and diversity documents a device uses. Rows are tried in order; the
-// first whose device type (and channel, where given) matches wins. Device types outside
-// every row use the last row.
-const int kAnyChannel = 0;
-const int kThermalChannel = 2;
-const int kThermalPairTypes[] = {13, 14, 17, 19};
-const int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
-const int kDomeTypes[] = {4, 19, 20, 104};
-
-struct StyleFileRow {
-    const int* types;
-    size_t typeCount;
-    int channel;
-    const char* style;
-    const char* diversity;
-};
-// clang-format off
-//   device types       count                         channel          base style           diversity
-const StyleFileRow kStyleFileRows[] = {
-    {kThermalPairTypes, std::size(kThermalPairTypes), kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
-    {kBulletTypes,      std::size(kBulletTypes),      kAnyChannel,     "Style.xml",         "StyleDiversity.xml"},
-    {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
-};
-// clang-format on
-const StyleFileRow& kFallbackStyleFiles = kStyleFileRows[std::size(kStyleFileRows) - 1];
 
 // Copies a module text into a fixed field; longer texts are cut to the field's room.
 void copyModuleText(char* field, size_t room, const std::string& text) {
@@ -114,27 +89,6 @@ const char* deviceTypeConditionText() {
         return joined;
     }();
     return text.c_str();
-}
-
-bool rowMatches(const StyleFileRow& row, int deviceType, int channel) {
-    if (row.channel != kAnyChannel && row.channel != channel) {
-        return false;
-    }
-    for (size_t i = 0; i < row.typeCount; ++i) {
-        if (row.types[i] == deviceType) {
-            return true;
-        }
-    }
-    return false;
-}
-
-const StyleFileRow& chooseStyleFiles(int deviceType, int channel) {
-    for (const StyleFileRow& row : kStyleFileRows) {
-        if (rowMatches(row, deviceType, channel)) {
-            return row;
-        }
-    }
-    return kFallbackStyleFiles;
 }
 
 // Reads `length` bytes of the file into a block from allocStyleText; the count, or -1.

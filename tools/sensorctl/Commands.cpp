@@ -12,6 +12,7 @@
 #include <tinyxml.h>
 
 #include "IaSim.h"
+#include "DeviceCommands.h"
 #include "OrvaneTime.h"
 #include "Output.h"
 #include "Session.h"
@@ -158,10 +159,19 @@ void cmdReset(Session& s, const Args&) {
     s.resultBool(s.controller().resetParameters());
 }
 
-void cmdCheck(Session& s, const Args& a) {
+void cmdSensorCheck(Session& s, const Args& a) {
     std::string text = a[0];
     int ret = s.controller().SensorCheck(text);
     s.result(std::to_string(ret) + " " + text);
+}
+
+// "check (A,B,C)" is the sensor check request; "check [--device DIR]" checks the device data.
+void cmdCheck(Session& s, const Args& a) {
+    if (a.size() == 1 && !a[0].empty() && a[0][0] == '(') {
+        cmdSensorCheck(s, a);
+    } else {
+        cmdCheckDeviceData(s, a);
+    }
 }
 
 // ---- schemes ----
@@ -506,7 +516,12 @@ const Command kCommands[] = {
     {"restore", 1, 1, cmdRestore, "restore KEY", "send a key's stored value again"},
     {"reload", 0, 0, cmdReload, "reload", "go back to the values last flushed"},
     {"reset", 0, 0, cmdReset, "reset", "factory reset of the channel"},
-    {"check", 1, 1, cmdCheck, "check (A,B,C)", "sensor check request"},
+    {"check", 0, 2, cmdCheck, "check (A,B,C)", "sensor check request"},
+    {"check", 0, 2, cmdCheck, "check [--device DIR]",
+     "check every style, diversity and module document of the device data"},
+    {"explain", 0, 0, cmdExplain, "explain", "what each diversity rule did for this model"},
+    {"page", 0, 4, cmdPage, "page [--out FILE] [--scheme N]",
+     "the settings page of this model as one HTML file (default sensorctl-page.html)"},
     {"scheme", 0, 1, cmdScheme, "scheme [N]", "show or select the current scheme"},
     {"mode", 0, 1, cmdMode, "mode [N]", "show or set the parameter mode (0 manual, 1 automatic)"},
     {"style", 0, 1, cmdStyle, "style [TAB]",
@@ -598,11 +613,15 @@ std::vector<std::string> commandNames() {
 }
 
 void printHelp(const std::string& command) {
+    bool found = false;
     for (const Command& c : kCommands) {
         if (command == c.name) {
             printResult(std::string(c.usage) + "\n  " + c.help);
-            return;
+            found = true;
         }
+    }
+    if (found) {
+        return;
     }
     printResult(
         "Commands (a KEY is a KEY_ name, a key number or the style's name of a control, in any\n"

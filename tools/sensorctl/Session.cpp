@@ -193,15 +193,23 @@ bool Session::prepareRoot() {
     return true;
 }
 
-ModuleConfigure Session::moduleConfigure() const {
+bool Session::machineInfo(MachineInfo& out) const {
+    return SystemInfoParser::parseMachineInfo(kMachineInfo, out);
+}
+
+ModuleConfigure Session::moduleConfigure(bool* matched) const {
     ModuleConfigure module;
     MachineInfo machine;
     std::vector<ModuleConfigure> found;
-    if (SystemInfoParser::parseMachineInfo(kMachineInfo, machine) &&
-        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
-                                     machine.getHardwareCode(), found) &&
-        !found.empty()) {
+    const bool bFound = machineInfo(machine) &&
+                        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
+                                                     machine.getHardwareCode(), found) &&
+                        !found.empty();
+    if (bFound) {
         module = found.front();
+    }
+    if (matched != nullptr) {
+        *matched = bFound;
     }
     if (m_opt.detailGiven) {
         module.setDetail(m_opt.detail);
@@ -414,6 +422,12 @@ void Session::capture(const std::string& line, std::string& out, int& errors) {
     m_strCommand = outer;
     out = captured;
     errors = m_nErrors - before;
+}
+
+bool Session::executeArgs(const std::string& name, const Args& args, const std::string& source) {
+    m_strCommand = name;
+    m_strWhere = source;
+    return dispatch(name, args);
 }
 
 bool Session::runStream(std::istream& in, const std::string& source) {

@@ -2,6 +2,7 @@
 // processor and video module, from a script or interactively.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,10 +16,12 @@ namespace {
 
 const char* const kUsage =
     "usage: sensorctl [OPTIONS] [SCRIPT...]\n"
+    "       sensorctl [OPTIONS] COMMAND [ARGS...]\n"
     "\n"
     "Runs one channel of the sensor library against the simulated image processor and video\n"
     "module. Commands come from the SCRIPT files in order, or from standard input (with a\n"
-    "prompt, history and line editing on a terminal); '-' reads standard input.\n"
+    "prompt, history and line editing on a terminal); '-' reads standard input. A first\n"
+    "word that names a command runs that one command (a script of that name: ./NAME).\n"
     "\n"
     "Options:\n"
     "  --root DIR          the sandbox: the folder where the camera's files are made (default\n"
@@ -53,12 +56,19 @@ const char* const kUsage =
     "  sensorctl --list --library-log /dev/null             # every control, range, value\n"
     "  sensorctl --root /tmp/cam tools/sensorctl/demo.txt\n"
     "  echo 'set (KEY_BRIGHTNESS,70)' | sensorctl --debug 6 -\n"
+    "  sensorctl check --device my-device-data\n"
+    "  sensorctl --device-type 20 --code DOME-01 page --out dome.html\n"
     "\n"
     "A script's commands are echoed ('> get brightness') before their results. Each command\n"
     "prints its result on one line (a number, true/false with any outputs, or a parameter\n"
     "text); documents and lists print whole. Errors go to standard error and the session goes\n"
     "on; the exit status is 1 when any command was in error ('expect' makes a mismatch one).\n"
     "\n";
+
+bool isCommandName(const std::string& word) {
+    const std::vector<std::string> names = commandNames();
+    return std::find(names.begin(), names.end(), word) != names.end();
+}
 
 bool needValue(int argc, char** argv, int& i, std::string& out) {
     if (i + 1 >= argc) {
@@ -121,6 +131,10 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = needValue(argc, argv, i, o.timeScale);
         } else if (a == "--debug") {
             ok = needValue(argc, argv, i, o.debugLevel);
+        } else if (o.scripts.empty() && isCommandName(a)) {
+            o.command = a;  // the rest of the line is that command's words
+            o.commandArgs.assign(argv + i + 1, argv + argc);
+            return 0;
         } else if (a == "--library-log") {
             ok = needValue(argc, argv, i, o.libraryLog);
         } else if (a == "--strict") {
@@ -170,6 +184,12 @@ int main(int argc, char** argv) {
     Session session(options);
     if (!session.prepareRoot()) {
         return 2;
+    }
+    if (!options.command.empty()) {
+        session.executeArgs(options.command, options.commandArgs, "command line");
+        session.shutdown();
+        std::fflush(stdout);
+        return session.errorCount() == 0 ? 0 : 1;
     }
     bool goOn = true;
     for (const std::string& script : options.scripts) {
