@@ -86,13 +86,20 @@ ISensorController::ISensorController()
 
 ISensorController::~ISensorController() {
     if (m_pSensorThread != nullptr) {
+        // A controller the host never uinit-ed still owns its arrays and style text.
         m_pSensorThread->stop();
+        releaseAll();
         delete m_pSensorThread;
         m_pSensorThread = nullptr;
     }
 }
 
 void ISensorController::setChannelID(int id) {
+    // Channel ids are 1-based; the processor is called with id - 1.
+    SENSOR_ASSERT(id >= 1, "id >= 1", "channel id(%d) refused\n", id);
+    if (id < 1) {
+        return;
+    }
     m_nCameraID = id;
     if (m_objMachineInfo.getDeviceType() == DeviceType::THERMAL_DEVICE) {
         m_nCameraID = kThermalChannel;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FlagScope.h"
 #include "ISensorController.h"
 #include "SensorKeys.h"
 #include "MachineInfo.h"
@@ -78,7 +79,7 @@ bool ISensorController::resetToLastParameters() {
     }
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
-    setFlag(restoring_flag);
+    FlagScope objRestoring(m_nFlags, restoring_flag);
     // A file that cannot be read whole leaves nothing to reload: the scratch array would
     // still hold another operation's records, so nothing is applied.
     const bool bReadable = lastParamFileReadable(szTmp);
@@ -89,7 +90,6 @@ bool ISensorController::resetToLastParameters() {
     if (OVS_SUCCESS == nRet) {
         nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
     }
-    clearFlag(restoring_flag);
     return OVS_SUCCESS == nRet;
 }
 
@@ -131,7 +131,7 @@ bool ISensorController::resetParameters() {
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
-    setFlag(resetting_flag);
+    FlagScope objResetting(m_nFlags, resetting_flag);
     if (m_ppUserKeyVal != nullptr) {
         int nRet = switch_to(static_cast<int>(m_stSysConf.nSchemeSum), false);
         SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
@@ -146,6 +146,5 @@ bool ISensorController::resetParameters() {
     SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
 
     m_nCurScheme = 0;
-    clearFlag(resetting_flag);
     return true;
 }
