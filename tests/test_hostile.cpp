@@ -117,10 +117,15 @@ TEST_F(HostileTest, TheSensorThreadReportsAnExceptionAndGoesOnSwitching) {
     video.armed = true;
     iasim::setDNState(0, 1);
     ASSERT_TRUE(seam->thread()->start());
-    ASSERT_TRUE(eventually([&] { return seam->curScheme() == 1; }));
+    auto current = [&] {  // under the controller's lock, as the thread switches
+        int scheme = -1;
+        ctl->getParamScheme(scheme);
+        return scheme;
+    };
+    ASSERT_TRUE(eventually([&] { return current() == 1; }));
     video.armed = false;
     iasim::setDNState(0, 0);
-    EXPECT_TRUE(eventually([&] { return seam->curScheme() == 0; })) << "the thread ended";
+    EXPECT_TRUE(eventually([&] { return current() == 0; })) << "the thread ended";
     EXPECT_NE(std::string::npos, sandbox->readFile("/mnt/mtd/log/SensorError.log")
                                      .find("sensor thread pass ended by an exception: "
                                            "video module fault"));
