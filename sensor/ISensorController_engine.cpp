@@ -143,12 +143,16 @@ void fillSensorCheck(const std::vector<std::string>& ids, ia_sensor_check_st& ch
     check.result = 0;
 }
 
+// The steps of the record loop report as the loop itself.
+constexpr SensorOp kSetParametersOp = {"setParameters",
+                                       "int ISensorController::setParameters(KeyVal*, u32, bool)"};
+
 // A key read or set by number carries one int: a command whose data is a record is refused
-// with a report. True when refused.
-bool refuseRecordCmd(u32 p_nCmd, u32 p_nOpt) {
+// with a report under the operation `op`. True when refused.
+bool refuseRecordCmd(const SensorOp& op, u32 p_nCmd, u32 p_nOpt) {
     const bool bRecord = iaCarriesRecord(p_nCmd, p_nOpt);
-    SENSOR_ASSERT(!bRecord, "!iaCarriesRecord(nCmd, nOpt)",
-                  "cmd(%u) opt(%u) carries a record, not one value: refused\n", p_nCmd, p_nOpt);
+    SENSOR_ASSERT_OP(op, !bRecord, "!iaCarriesRecord(nCmd, nOpt)",
+                     "cmd(%u) opt(%u) carries a record, not one value: refused\n", p_nCmd, p_nOpt);
     return bRecord;
 }
 
@@ -196,7 +200,7 @@ bool ISensorController::getParameter(int p_nKey, int& p_nVal) {
         p_nVal = -1;
         return true;
     }
-    if (refuseRecordCmd(static_cast<u32>(p_nKey), IA_CMD_OPT_GET)) {
+    if (refuseRecordCmd(SENSOR_HERE, static_cast<u32>(p_nKey), IA_CMD_OPT_GET)) {
         return false;
     }
     if (OVS_SUCCESS != doIaCmd(static_cast<u32>(p_nKey), IA_CMD_OPT_GET, &p_nVal)) {
@@ -409,9 +413,9 @@ bool ISensorController::irPowerAllowed(const KeyVal& p_stKeyVal) {
     } else {
         int nRead = 0;
         const int nRet = doIaCmd(pPartner->partner, IA_CMD_OPT_GET, &nRead);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet,
-                      "OVS_SUCCESS == doIaCmd(nOtherKey, IA_CMD_OPT_GET, &nOther)",
-                      "nOtherKey(%u) ret(%d)\n", pPartner->partner, nRet);
+        SENSOR_ASSERT_OP(kSetParametersOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == doIaCmd(nOtherKey, IA_CMD_OPT_GET, &nOther)",
+                         "nOtherKey(%u) ret(%d)\n", pPartner->partner, nRet);
         if (OVS_SUCCESS == nRet) {
             consoleLine(pPartner->readSuccess);
             nOther = nRead;
@@ -457,10 +461,11 @@ int ISensorController::dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal)
     keycmd stKeyCmdTmp;
     const int nRow = findFromKeyCmdMap(m_pKeyCmdMap, p_nKey, stKeyCmdTmp);
     if (nRow == -1) {
-        SENSOR_ASSERT(false, "-1 != findFromKeyCmdMap(m_pKeyCmdMap, nKey, stKeyCmdTmp)",
-                      "p_pKeyval[%u].key(%u)", p_nIndex, p_nKey);
-        SENSOR_TRACE_C(kColorGreen, "not find (%d) \n", p_nKey);
-        if (refuseRecordCmd(p_nKey, IA_CMD_OPT_SET)) {
+        SENSOR_ASSERT_OP(kSetParametersOp, false,
+                         "-1 != findFromKeyCmdMap(m_pKeyCmdMap, nKey, stKeyCmdTmp)",
+                         "p_pKeyval[%u].key(%u)", p_nIndex, p_nKey);
+        SENSOR_TRACE_C_OP(kSetParametersOp, kColorGreen, "not find (%d) \n", p_nKey);
+        if (refuseRecordCmd(kSetParametersOp, p_nKey, IA_CMD_OPT_SET)) {
             return -static_cast<int>(p_nKey);
         }
         std::memset(&stKeyCmdTmp, 0, sizeof(stKeyCmdTmp));
@@ -477,16 +482,17 @@ int ISensorController::dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal)
     }
     const FieldText<sizeof(stKeyCmdTmp.szKeyName)> keyName(stKeyCmdTmp.szKeyName);
     const FieldText<sizeof(stKeyCmdTmp.szFuncName)> funcName(stKeyCmdTmp.szFuncName);
-    SENSOR_DBG("====================== set %s (%d,%d) func:%s ia_cmd:%d =====================\n",
-               keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd);
+    SENSOR_DBG_OP(kSetParametersOp,
+                  "====================== set %s (%d,%d) func:%s ia_cmd:%d =====================\n",
+                  keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd);
 
     const int nRet = (this->*stKeyCmdTmp.handler)(stKeyCmdTmp.ia_cmd, IA_CMD_OPT_SET, p_pVal);
     if (nRet == 0) {
         return 0;
     }
     if (nRet == -1 || nRet == -4 || nRet == -5) {
-        SENSOR_ERR("set %s (%d,%d) func:%s ia_cmd:%d ~~~failed ia_ret=%d\n", keyName.text, p_nKey,
-                   *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd, nRet);
+        SENSOR_ERR_OP(kSetParametersOp, "set %s (%d,%d) func:%s ia_cmd:%d ~~~failed ia_ret=%d\n",
+                      keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd, nRet);
     }
     return -static_cast<int>(stKeyCmdTmp.key);
 }
@@ -495,10 +501,10 @@ void ISensorController::storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal) {
     const int nRet = setKeyValToCache(static_cast<u32>(m_nCurScheme), p_stKeyVal.key,
                                       static_cast<u32>(p_stKeyVal.value), false);
     if (nRet == -1) {
-        SENSOR_DBG(
-            "SET_KEY_VAL FAILED, m_nCurScheme(%d), p_pKeyval[%d].key(%d), "
-            "p_pKeyval[%d].value(%d),  maybe jixin\n",
-            m_nCurScheme, p_nIndex, p_stKeyVal.key, p_nIndex, p_stKeyVal.value);
+        SENSOR_DBG_OP(kSetParametersOp,
+                      "SET_KEY_VAL FAILED, m_nCurScheme(%d), p_pKeyval[%d].key(%d), "
+                      "p_pKeyval[%d].value(%d),  maybe jixin\n",
+                      m_nCurScheme, p_nIndex, p_stKeyVal.key, p_nIndex, p_stKeyVal.value);
     }
 }
 
@@ -508,9 +514,9 @@ void ISensorController::markUnapplied(const KeyVal* p_pKeyval, u32 p_nFirst, u32
     if (!testFlag(switching_flag) || p_nFirst >= p_nCount) {
         return;
     }
-    SENSOR_ASSERT(false, "applied(p_pKeyval[i].key)",
-                  "%u records from key(%u) on not applied: the next apply sends them again\n",
-                  p_nCount - p_nFirst, p_pKeyval[p_nFirst].key);
+    SENSOR_ASSERT_OP(kSetParametersOp, false, "applied(p_pKeyval[i].key)",
+                     "%u records from key(%u) on not applied: the next apply sends them again\n",
+                     p_nCount - p_nFirst, p_pKeyval[p_nFirst].key);
     for (u32 i = p_nFirst; i < p_nCount; ++i) {
         if (!isUnapplied(p_pKeyval[i].key)) {
             m_vecUnappliedKeys.push_back(p_pKeyval[i].key);
@@ -530,6 +536,7 @@ void ISensorController::clearUnapplied(u32 p_nKey) {
 }
 
 int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave) {
+    SENSOR_OP_IS(kSetParametersOp);
     for (u32 i = 0; i < p_nCount; ++i) {
         KeyVal& stKeyVal = p_pKeyval[i];
         const u32 nKey = stKeyVal.key;

@@ -64,9 +64,13 @@ std::string detailText(const ModuleConfig& p_stModule) {
                        strnlen(p_stModule.szDetail, sizeof(p_stModule.szDetail)));
 }
 
+// The steps of init report as init.
+constexpr SensorOp kInitOp = {"init", "bool ISensorController::init(const ModuleConfigure&)"};
+
 }  // namespace
 
 bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
+    SENSOR_OP_IS(kInitOp);
     if (m_ppUserKeyVal != nullptr) {
         // Initialised before and never released: release first, so nothing leaks and the
         // thread is not started twice.
@@ -79,7 +83,9 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
     } catch (...) {
         // A host exception (from the video module) ends init: nothing of it stays behind, so
         // a later init or reset starts from a clean controller.
+        holdPasses(false);
         m_pSensorThread->stop();
+        releasePasses();
         releaseAll();
         throw;
     }
@@ -129,18 +135,18 @@ void ISensorController::initAllocSchemes() {
     if (m_stSysConf.szUIStyle != nullptr) {
         int nRet =
             getFctData(m_nCameraID, m_stSysConf.szUIStyle, pFactory, &m_nKeyValSum, m_bShowWDRFalg);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet,
-                      "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
-                      "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
-                      "m_nKeyValSum(%d)\n", m_nKeyValSum);
+        SENSOR_ASSERT_OP(kInitOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
+                         "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
+                         "m_nKeyValSum(%d)\n", m_nKeyValSum);
     }
-    SENSOR_ASSERT(m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
-                  "m_nKeyValSum(%d)\n", m_nKeyValSum);
+    SENSOR_ASSERT_OP(kInitOp, m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
+                     "m_nKeyValSum(%d)\n", m_nKeyValSum);
     if (m_nKeyValSum > kKeyRecordCapacity) {
         m_nKeyValSum = kKeyRecordCapacity;
     }
-    SENSOR_ASSERT(m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
-                  "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
+    SENSOR_ASSERT_OP(kInitOp, m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
+                     "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
     if (m_stSysConf.nSchemeSum > kMaxSchemes) {
         m_stSysConf.nSchemeSum = kMaxSchemes;
     }
@@ -156,7 +162,7 @@ void ISensorController::initAllocSchemes() {
     for (u32 s = 0; s < nArrays; ++s) {
         m_ppUserKeyVal[s] = pBlock + static_cast<size_t>(s) * m_nKeyValSum;
     }
-    SENSOR_DBG("m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
+    SENSOR_DBG_OP(kInitOp, "m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
 
     m_pFctKeyVal = m_ppUserKeyVal[m_stSysConf.nSchemeSum];
     std::memcpy(m_pFctKeyVal, pFactory, m_nKeyValSum * sizeof(KeyVal));
@@ -171,7 +177,8 @@ void ISensorController::initCheckVersion() {
     u32 nStored = 0;
     int nRet = getVersion(&nStored);
     if (OVS_SUCCESS != nRet || nStored != m_nVersion) {
-        SENSOR_WARN(
+        SENSOR_WARN_OP(
+            kInitOp,
             "check the sensor version,   local(%u) --> libtarnis.so(%u), source the cmd: rm -rf "
             "/mnt/mtd/code/config*/sensor*\n",
             nStored, m_nVersion);
@@ -271,7 +278,11 @@ void ISensorController::uinit() {
         return;
     }
     FlagScope objUniniting(m_nFlags, uniniting_flag);
+    // A pass that starts while the thread is being stopped gives up at once. No drain: a
+    // reset calls this with m_objMutex held, after draining the gate itself.
+    holdPasses(false);
     bool bStopped = m_pSensorThread->stop();
+    releasePasses();
     SENSOR_ASSERT(bStopped, "m_pSensorThread->stop()", "%s", "");
     releaseAll();
 }
@@ -286,7 +297,7 @@ void ISensorController::releaseAll() {
     }
     m_nParamMode = 1;
     m_nLastScheme = -1;
-    m_nCurScheme = -1;
+    setCurScheme(-1);
     m_nKeyValSum = 0;
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
     m_nKeyCmdNum = kKeyRecordCapacity;

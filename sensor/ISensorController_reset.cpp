@@ -12,7 +12,6 @@
 #include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
-#include "OVFile.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
 
@@ -28,6 +27,10 @@ template <size_t N>
 std::string fieldText(const char (&p_szField)[N]) {
     return std::string(p_szField, strnlen(p_szField, N));
 }
+
+// The steps of the factory reset report as resetParameters.
+constexpr SensorOp kResetParametersOp = {"resetParameters",
+                                         "bool ISensorController::resetParameters()"};
 
 }  // namespace
 
@@ -62,49 +65,44 @@ bool ISensorController::restoreAeMode() {
     return 0 == restore(KEY_EXPOSE_MODE);
 }
 
-bool ISensorController::lastParamFileReadable(const char* p_szName) {
-    OVFile objFile;
-    if (!objFile.open(p_szName)) {
-        return false;
-    }
-    return objFile.getLength() >= static_cast<long long>(m_nKeyValSum * sizeof(KeyVal));
-}
-
 bool ISensorController::resetToLastParameters() {
     SENSOR_DBG("\n");
-    // The current index is shared with the sensor thread, so it is read under the lock.
+    // Nothing to reload for the factory scheme or before the first switch; decided from the
+    // atomic mirror of the index, before and without the lock.
+    if (!m_bCurSchemeHasFile.load()) {
+        return true;
+    }
     OV_LOCK_SCOPE(m_objMutex);
+    // A reset may have changed the index since: checked again under the lock.
     if (static_cast<u32>(m_nCurScheme) >= m_stSysConf.nSchemeSum || m_pstKeyValTmp == nullptr) {
         return true;
     }
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
     FlagScope objRestoring(m_nFlags, restoring_flag);
-    // A file that cannot be read whole leaves nothing to reload: the scratch array would
-    // still hold another operation's records, so nothing is applied.
-    const bool bReadable = lastParamFileReadable(szTmp);
-    int nRet = bReadable ? keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum) : -1;
+    // Records the file does not cover (missing or short file, each reported by the read)
+    // keep the cached values, which the engine then finds unchanged and does not send.
+    std::memcpy(m_pstKeyValTmp, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum * sizeof(KeyVal));
+    int nRet = keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum);
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
-    if (OVS_SUCCESS == nRet) {
-        nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
-    }
+    nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
     return OVS_SUCCESS == nRet;
 }
 
 bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
     MachineInfo objMachine;
     bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
-    SENSOR_ASSERT(bParsed,
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kResetParametersOp, bParsed,
+                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                     "machineinfo.ini\", machineInfo)",
+                     "%s", "");
     std::vector<ModuleConfigure> vecModules;
     ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
                                  objMachine.getHardwareCode(), vecModules);
-    SENSOR_ASSERT(!vecModules.empty(), "!vecModuleConfigure.empty()", "file(%s)\n",
-                  kModuleConfigPath);
+    SENSOR_ASSERT_OP(kResetParametersOp, !vecModules.empty(), "!vecModuleConfigure.empty()",
+                     "file(%s)\n", kModuleConfigPath);
     if (vecModules.empty()) {
         return false;
     }
@@ -128,6 +126,14 @@ void ISensorController::buildResetModule(ModuleConfigure& p_objModule) {
 }
 
 bool ISensorController::resetParameters() {
+    SENSOR_OP_IS(kResetParametersOp);
+    // The thread is stopped and started again below with m_objMutex held: first make sure
+    // that no pass waits for the mutex meanwhile (the hold lasts until the reset returns).
+    struct PassHold {
+        explicit PassHold(ISensorController& c) : rController(c) { rController.holdPasses(true); }
+        ~PassHold() { rController.releasePasses(); }
+        ISensorController& rController;
+    } objHold(*this);
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
@@ -145,6 +151,6 @@ bool ISensorController::resetParameters() {
     bool bInited = init(objModuleConfigure);
     SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
 
-    m_nCurScheme = 0;
+    setCurScheme(0);
     return true;
 }

@@ -17,6 +17,10 @@
 #include "SensorXmlText.h"
 #include "StyleLimits.h"
 
+// Steps of initSysConf report as initSysConf.
+constexpr SensorOp kInitSysConfOp = {"initSysConf",
+                                     "int initSysConf(int, const ModuleConfigure&, SysConfig*)"};
+
 namespace {
 
 const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
@@ -84,7 +88,8 @@ void copyModuleText(char* field, size_t room, const std::string& text) {
     memcpy(field, text.data(), length);
     field[length] = '\0';
     if (length < text.size()) {
-        SENSOR_DBG("module text of %zu characters cut to %zu\n", text.size(), length);
+        SENSOR_DBG_OP(kInitSysConfOp, "module text of %zu characters cut to %zu\n", text.size(),
+                      length);
     }
 }
 
@@ -159,6 +164,7 @@ void boundStyleText(const std::string& name, char* text) {
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                 SysConfig* p_stSysConf) {
+    SENSOR_OP_IS(kInitSysConfOp);
     SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
     if (p_stSysConf == nullptr) {
         return OVS_SUCCESS;
