@@ -17,8 +17,10 @@ typedef enum {
     IA_CMD_OPT_GET_EXEC_STATUS = 4,  // receives the command's execution status
 } ia_cmd_opt_e;
 
-// Command numbers. Every command number of the key table converts to this type.
+// Command numbers. Every command number converts to this type: its enumerators span the
+// whole range of int (the least and the greatest), so no number a caller passes is out of it.
 typedef enum {
+    IA_CMD_LEAST = -2147483647 - 1,
     IA_CMD_NONE = 0,
     IA_CMD_DN_STATE = 153,
     IA_CMD_EXPOSURE_STRATEGY = 225,

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: native with -Werror, the settings page in a browser,
-# ASan+UBSan, TSan, the formatting check, the armhf cross build under qemu-user, and what
-# ships (packages, install, example host, camera build, API documentation). Exits non-zero on
-# any failure.
+# ASan+UBSan, TSan, the formatting check, the fuzz harnesses (clang, 15 s each on their seeds),
+# the armhf cross build under qemu-user, and what ships (packages, install, example host,
+# camera build, API documentation). Exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -44,6 +44,11 @@ if [ "$unformatted" != "0" ]; then
     git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror 2>&1 | head -20
     fail "formatting"
 fi
+
+step "fuzz harnesses"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNIS_WERROR=ON -DTARNIS_FUZZ=ON \
+    -DTARNIS_TESTS=OFF -DTARNIS_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build-fuzz -j"$jobs" && bash scripts/fuzz.sh 15 build-fuzz || fail "fuzz harnesses"
 
 suite "armhf under qemu" build-armhf -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DTARNIS_BENCH=OFF

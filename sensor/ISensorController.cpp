@@ -92,12 +92,19 @@ ISensorController::~ISensorController() {
         // No pass starts again; the one that runs is joined by stop().
         holdPasses(false);
         m_pSensorThread->stop();
+        // A controller the host never uinit-ed still owns its arrays and style text.
+        releaseAll();
         delete m_pSensorThread;
         m_pSensorThread = nullptr;
     }
 }
 
 void ISensorController::setChannelID(int id) {
+    // Channel ids are 1-based; the processor is called with id - 1.
+    SENSOR_ASSERT(id >= 1, "id >= 1", "channel id(%d) refused\n", id);
+    if (id < 1) {
+        return;
+    }
     m_nCameraID = id;
     if (m_objMachineInfo.getDeviceType() == DeviceType::THERMAL_DEVICE) {
         m_nCameraID = kThermalChannel;

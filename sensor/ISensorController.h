@@ -75,7 +75,7 @@ public:
     // ---- construction and small accessors ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
-    // Stops and deletes the thread; does not release the parameter arrays (uinit does).
+    // Stops and deletes the thread, then releases whatever uinit would have released.
     ~ISensorController();
     ISensorController(const ISensorController&) = delete;
     ISensorController& operator=(const ISensorController&) = delete;
@@ -350,6 +350,11 @@ private:
     int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
     // Stores an applied record in the current scheme.
     void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
+    // Keys whose cached value the processor does not have (a switch stopped before them):
+    // never skipped as unchanged until applied again.
+    void markUnapplied(const KeyVal* p_pKeyval, u32 p_nFirst, u32 p_nCount);
+    bool isUnapplied(u32 p_nKey) const;
+    void clearUnapplied(u32 p_nKey);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -367,6 +372,10 @@ private:
     // handler internals
     // The current scheme's cached value of a key, 0 when it is not cached.
     u32 cachedOrZero(u32 p_nKey);
+    // Whether the zoom/focus lock holds the lens commands back (read under its own lock).
+    bool zoomFocusLocked() const;
+    // Processor sets that doIaCmd saw refused on the calling thread so far.
+    u32 refusedSets() const;
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
@@ -407,6 +416,7 @@ private:
     // lifecycle internals
     // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
     // markers; parameter files of every scheme; WDR and Beaway from the video module.
+    void initSteps(const ModuleConfigure& p_objModuleConfigure);
     void initAllocSchemes();
     void initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
@@ -415,6 +425,9 @@ private:
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
     void releaseArrays();
+    // Releases everything init allocated and forgets the current scheme; the thread is
+    // stopped (uinit, the destructor, and an init that a host exception ends).
+    void releaseAll();
     // Removes this channel kind's parameter files.
     void removeParamFiles();
     // Reset internals: the module configuration to re-init.
@@ -478,11 +491,17 @@ private:
     u32 m_nKeyCmdNum;
     int32_t m_nLastSchedule;
     bool m_bLprMode;
-    bool m_bShowWDRFalg;
+    // Written by a direct control on a host thread, read by handlers on others.
+    std::atomic<bool> m_bShowWDRFalg;
     bool m_bScheduleScheme;
     bool m_bAutoScheme;
     bool m_bisLimitedIrPower;
+    // Copied in and out by host threads while the handlers read it: under its own lock, as
+    // the direct controls take no controller lock.
+    mutable std::mutex m_objZoomFocusMutex;
     SensorZoomFocusParam m_stSensorZoomFocusParam;
+    // See markUnapplied; under the same discipline as the caches.
+    std::vector<u32> m_vecUnappliedKeys;
 };
 
 #endif

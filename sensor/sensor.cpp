@@ -16,6 +16,7 @@
 #include "SensorFile.h"
 #include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
+#include "StyleLimits.h"
 
 // Steps of initSysConf report as initSysConf.
 constexpr SensorOp kInitSysConfOp = {"initSysConf",
@@ -99,6 +100,20 @@ int loadIntoBlock(const std::string& name, char* block, INT64 length) {
     return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
 }
 
+// The length of a style file to read: 0 (reported) when it is beyond the size limit, so
+// that nothing of it is read.
+INT64 styleFileLength(const std::string& name) {
+    const INT64 length = getFileLen(name.c_str());
+    return styleFileWithinSize(length, name.c_str()) ? length : 0;
+}
+
+// A loaded style text nested beyond the limit is reported under its file and emptied.
+void boundStyleText(const std::string& name, char* text) {
+    if (text != nullptr && !styleWithinLimits(text, name.c_str())) {
+        text[0] = '\0';
+    }
+}
+
 }  // namespace
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
@@ -143,20 +158,22 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
-    const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
+    const INT64 nStyleLen = styleFileLength(strStyleFileName);
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
     SENSOR_ASSERT(loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
                   "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
                   "getFileLen(strStyleFileName.c_str())) > 0",
                   "%s", "");
+    boundStyleText(strStyleFileName, p_stSysConf->szUIStyle);
 
     // The diversity document, held only for the merge.
-    const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
+    const INT64 nDivLen = styleFileLength(strStyleDivFileName);
     char* ui_styleDiversity = allocStyleText(nDivLen);
     SENSOR_ASSERT(loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
                   "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
                   "getFileLen(strStyleDivFileName.c_str())) > 0",
                   "%s", "");
+    boundStyleText(strStyleDivFileName, ui_styleDiversity);
 
     // Merge the device's edits into the style.
     SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,

@@ -1,6 +1,7 @@
 // sensorctl run as a process on scripts: its output, its exit status and the files it leaves.
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -58,6 +59,15 @@ TEST_F(SensorctlTest, ParameterChangeShowsItsDecodedProcessorCallAndLandsInTheFi
     ASSERT_GE(file.size(), 48u);
     const std::string brightness("\x22\0\0\0\x46\0\0\0", 8);  // (34,70), little-endian
     EXPECT_EQ(40u, file.find(brightness)) << "the sixth record follows the five scheme keys";
+}
+
+TEST_F(SensorctlTest, FilesNamesAParameterFileThatIsADirectory) {
+    std::filesystem::create_directories(box.root() + "/cam/mnt/mtd/code/config_file/sensor7.cfg");
+    ToolRun r = run("init\nfiles\nget KEY_CONTRAST\n");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.out.find("/mnt/mtd/code/config_file/sensor7.cfg not a regular file\n"));
+    EXPECT_NE(std::string::npos, r.out.find("true 50\n")) << "the session went on";
 }
 
 TEST_F(SensorctlTest, ListShowsNamesRangesDefaultsAndCurrentValuesOfEachModel) {

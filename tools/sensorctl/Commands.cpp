@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include <tinyxml.h>
@@ -441,7 +443,17 @@ void cmdFiles(Session& s, const Args&) {
         for (int scheme = 0; scheme < 16; ++scheme) {
             char name[128];
             std::snprintf(name, sizeof(name), pattern, scheme);
-            std::ifstream in(s.hostPath(name), std::ios::binary);
+            const std::string host = s.hostPath(name);
+            std::error_code error;
+            if (!std::filesystem::exists(host, error)) {
+                continue;
+            }
+            // Only a regular file holds records; anything else (a directory) is named.
+            if (!std::filesystem::is_regular_file(host, error)) {
+                s.result(std::string(name) + " not a regular file");
+                continue;
+            }
+            std::ifstream in(host, std::ios::binary);
             if (!in) {
                 continue;
             }
