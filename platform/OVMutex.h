@@ -6,13 +6,16 @@
 
 #include "TarnisThreadSafety.h"
 
+// A mutex of the host framework.
 class TARNIS_CAPABILITY("mutex") OVMutex {
 public:
     OVMutex();
     ~OVMutex();
     OVMutex(const OVMutex&) = delete;
     OVMutex& operator=(const OVMutex&) = delete;
+    // Waits for and takes the mutex.
     void Lock(const char* file, int line) TARNIS_ACQUIRE();
+    // Releases the mutex held by the caller.
     void Unlock(const char* file, int line) TARNIS_RELEASE();
 
 private:

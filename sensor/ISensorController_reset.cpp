@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FlagScope.h"
 #include "ISensorController.h"
 #include "SensorKeys.h"
 #include "MachineInfo.h"
@@ -76,7 +77,7 @@ bool ISensorController::resetToLastParameters() {
     }
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
-    setFlag(restoring_flag);
+    FlagScope objRestoring(m_nFlags, restoring_flag);
     // Records the file does not cover (missing or short file, each reported by the read)
     // keep the cached values, which the engine then finds unchanged and does not send.
     std::memcpy(m_pstKeyValTmp, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum * sizeof(KeyVal));
@@ -85,7 +86,6 @@ bool ISensorController::resetToLastParameters() {
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
     nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
-    clearFlag(restoring_flag);
     return OVS_SUCCESS == nRet;
 }
 
@@ -132,7 +132,7 @@ bool ISensorController::resetParameters() {
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
-    setFlag(resetting_flag);
+    FlagScope objResetting(m_nFlags, resetting_flag);
     if (m_ppUserKeyVal != nullptr) {
         int nRet = switch_to(static_cast<int>(m_stSysConf.nSchemeSum), false);
         SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
@@ -147,6 +147,5 @@ bool ISensorController::resetParameters() {
     SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
 
     setCurScheme(0);
-    clearFlag(resetting_flag);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "SensorTrace.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ISensorController.h"
@@ -12,8 +13,10 @@
 #include "OrvaneTime.h"
 #include "SensorFile.h"
 #include "SensorKeys.h"
-#include "XmlString.h"
 #include "SensorPaths.h"
+#include "SensorXmlText.h"
+#include "StyleLimits.h"
+#include "XmlString.h"
 
 // The steps of getAllParameters report as getAllParameters.
 constexpr SensorOp kGetAllParametersOp = {"getAllParameters",
@@ -78,9 +81,15 @@ void appendRangeItems(const ia_dynamic_params_attr_st& p_stRange, std::string& p
 // the value stays as passed in when the document holds none. Returns the search's result.
 int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
     const std::string strFile = SensorPaths::mergedStylePath(p_nCameraID);
+    const char* filename = strFile.c_str();
+    // Read as text first, so that a file beyond the style limits is refused unparsed.
     TiXmlDocument objStyleXmlDoc;
-    const bool bLoaded = loadXmlFile(objStyleXmlDoc, strFile.c_str(), TIXML_ENCODING_UTF8);
-    SENSOR_ASSERT_OP(kGetAllParametersOp, bLoaded,
+    const INT64 nLength = getFileLen(filename);
+    char* szText = styleFileWithinSize(nLength, filename) ? allocStyleText(nLength) : nullptr;
+    const bool bRead = szText != nullptr && loadFromFile(filename, szText, nLength) >= 0;
+    const bool bParsed = bRead && parseXmlText(objStyleXmlDoc, szText, filename);
+    free(szText);
+    SENSOR_ASSERT_OP(kGetAllParametersOp, bParsed,
                      "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
     return getDnaValbyCmdId(objStyleXmlDoc.RootElement(), kKeyMaxShutter, p_nVal);
 }

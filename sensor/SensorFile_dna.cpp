@@ -157,9 +157,29 @@ bool collectRecords(const TiXmlElement* element, KeyVal* records, u32* count) {
     return true;
 }
 
+// Channel ids are 1-based: anything below cannot name a processor channel.
+bool refuseChannel(int p_channelID) {
+    const bool bRefused = p_channelID < 1;
+    SENSOR_ASSERT(!bRefused, "p_channelID >= 1", "p_channelID(%d) refused\n", p_channelID);
+    return bRefused;
+}
+
+// A node that is `root` itself or lies below it.
+bool isWithin(const TiXmlNode* node, const TiXmlNode* root) {
+    for (const TiXmlNode* at = node; at != nullptr; at = at->Parent()) {
+        if (at == root) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg) {
+    if (refuseChannel(p_channelID)) {
+        return -1;
+    }
     // Commands whose ranges depend on the sensor.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
@@ -172,7 +192,7 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
 
     // The style document every walk below starts from.
     TiXmlDocument objStyleXmlDoc;
-    const bool bParsed = parseXmlText(objStyleXmlDoc, szStyle);
+    const bool bParsed = parseXmlText(objStyleXmlDoc, szStyle, "szStyle");
     SENSOR_ASSERT(bParsed, "objStyleXmlDoc.LoadMem(szStyle, TIXML_ENCODING_UTF8)", "%s", "");
     TiXmlElement* root = objStyleXmlDoc.RootElement();
 
@@ -233,6 +253,12 @@ int getNodebyCmdId(TiXmlElement* start, int id, TiXmlElement*& node) {
 
 int DeleteNode(TiXmlElement* root, TiXmlElement* node) {
     if (root == nullptr || node == nullptr) {
+        return -1;
+    }
+    // Only nodes of root's own tree are removed; the root itself is not its own child.
+    const bool bBelow = node != root && isWithin(node, root);
+    SENSOR_ASSERT(bBelow, "node below root", "%s", "node is not below root: refused\n");
+    if (!bBelow) {
         return -1;
     }
     TiXmlNode* parent = node->Parent();
@@ -298,6 +324,11 @@ int ModifyNodebyCmdId(TiXmlElement* start, int id) {
 
 int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
                bool p_bShowWDRFalg) {
+    SENSOR_ASSERT(NULL != p_pKeyVal && NULL != p_pnKeyValNum,
+                  "NULL != p_pKeyVal && NULL != p_pnKeyValNum", "%s", "");
+    if (p_pKeyVal == nullptr || p_pnKeyValNum == nullptr || refuseChannel(p_channelID)) {
+        return -1;
+    }
     // The style as the processor's ranges shape it.
     std::string strDnaStyle;
     const int nRet = getDnaStyle(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg);
@@ -306,7 +337,7 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
                   "%s", "");
 
     TiXmlDocument objDnaStyleDoc;
-    const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str());
+    const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str(), "strDnaStyle");
     SENSOR_ASSERT(bParsed, "objDnaStyleDoc.LoadMem(strDnaStyle.c_str(), TIXML_ENCODING_UTF8)", "%s",
                   "");
     if (!bParsed) {
@@ -314,10 +345,8 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
     }
 
     // One record per parameter element, in document order.
-    if (p_pnKeyValNum != nullptr) {
-        *p_pnKeyValNum = 0;
-        style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
-    }
+    *p_pnKeyValNum = 0;
+    style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
     return OVS_SUCCESS;
 }
 

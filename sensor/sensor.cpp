@@ -14,8 +14,10 @@
 
 #include "MachineInfo.h"
 #include "SensorFile.h"
+#include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
 #include "SensorPaths.h"
+#include "StyleLimits.h"
 
 // Steps of initSysConf report as initSysConf.
 constexpr SensorOp kInitSysConfOp = {"initSysConf",
@@ -23,6 +25,7 @@ constexpr SensorOp kInitSysConfOp = {"initSysConf",
 
 namespace {
 
+using namespace SensorStyleFiles;
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
 
@@ -52,31 +55,6 @@ const NamedDeviceType kAllowedDeviceTypes[] = {
 };
 #undef SENSOR_DEVICE_TYPE
 static_assert(std::size(kAllowedDeviceTypes) == 15, "fifteen device types are served");
-
-// Which base style and diversity documents a device uses. Rows are tried in order; the
-// first whose device type (and channel, where given) matches wins. Device types outside
-// every row use the last row.
-const int kAnyChannel = 0;
-const int kThermalPairTypes[] = {13, 14, 17, 19};
-const int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
-const int kDomeTypes[] = {4, 19, 20, 104};
-
-struct StyleFileRow {
-    const int* types;
-    size_t typeCount;
-    int channel;
-    const char* style;
-    const char* diversity;
-};
-// clang-format off
-//   device types       count                         channel          base style           diversity
-const StyleFileRow kStyleFileRows[] = {
-    {kThermalPairTypes, std::size(kThermalPairTypes), SensorPaths::kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
-    {kBulletTypes,      std::size(kBulletTypes),      kAnyChannel,     "Style.xml",         "StyleDiversity.xml"},
-    {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
-};
-// clang-format on
-const StyleFileRow& kFallbackStyleFiles = kStyleFileRows[std::size(kStyleFileRows) - 1];
 
 // Copies a module text into a fixed field; longer texts are cut to the field's room.
 void copyModuleText(char* field, size_t room, const std::string& text) {
@@ -113,33 +91,26 @@ const char* deviceTypeConditionText() {
     return text.c_str();
 }
 
-bool rowMatches(const StyleFileRow& row, int deviceType, int channel) {
-    if (row.channel != kAnyChannel && row.channel != channel) {
-        return false;
-    }
-    for (size_t i = 0; i < row.typeCount; ++i) {
-        if (row.types[i] == deviceType) {
-            return true;
-        }
-    }
-    return false;
-}
-
-const StyleFileRow& chooseStyleFiles(int deviceType, int channel) {
-    for (const StyleFileRow& row : kStyleFileRows) {
-        if (rowMatches(row, deviceType, channel)) {
-            return row;
-        }
-    }
-    return kFallbackStyleFiles;
-}
-
 // Reads `length` bytes of the file into a block from allocStyleText; the count, or -1.
 int loadIntoBlock(const std::string& name, char* block, INT64 length) {
     if (block == nullptr) {
         return -1;
     }
     return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
+}
+
+// The length of a style file to read: 0 (reported) when it is beyond the size limit, so
+// that nothing of it is read.
+INT64 styleFileLength(const std::string& name) {
+    const INT64 length = getFileLen(name.c_str());
+    return styleFileWithinSize(length, name.c_str()) ? length : 0;
+}
+
+// A loaded style text nested beyond the limit is reported under its file and emptied.
+void boundStyleText(const std::string& name, char* text) {
+    if (text != nullptr && !styleWithinLimits(text, name.c_str())) {
+        text[0] = '\0';
+    }
 }
 
 }  // namespace
@@ -186,22 +157,24 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
         std::string(SensorPaths::kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
-    const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
+    const INT64 nStyleLen = styleFileLength(strStyleFileName);
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
     const int nStyleRead = loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen);
     SENSOR_ASSERT(nStyleRead > 0,
                   "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
                   "getFileLen(strStyleFileName.c_str())) > 0",
                   "%s", "");
+    boundStyleText(strStyleFileName, p_stSysConf->szUIStyle);
 
     // The diversity document, held only for the merge.
-    const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
+    const INT64 nDivLen = styleFileLength(strStyleDivFileName);
     char* ui_styleDiversity = allocStyleText(nDivLen);
     const int nDivRead = loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen);
     SENSOR_ASSERT(nDivRead > 0,
                   "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
                   "getFileLen(strStyleDivFileName.c_str())) > 0",
                   "%s", "");
+    boundStyleText(strStyleDivFileName, ui_styleDiversity);
 
     // Merge the device's edits into the style.
     const int nMerged = mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,

@@ -38,10 +38,10 @@ struct SensorOp {
 };
 #define SENSOR_HERE (SensorOp{__func__, __PRETTY_FUNCTION__})
 // In the operation itself: checks at compile time that `op` describes this very function.
-// clang spells signatures its own way ("KeyVal *", "const T &"); its build only analyses the
-// locking, and the g++ builds hold the check.
+// The signatures are spelled as g++ prints them; clang spells them its own way (the fuzz
+// build), so the check is made by the g++ builds only.
 #if defined(__clang__)
-#define SENSOR_OP_IS(op) static_assert(sizeof((op).signature) > 0, "an operation")
+#define SENSOR_OP_IS(op) static_assert(sizeof(op) > 0, "an operation")
 #else
 #define SENSOR_OP_IS(op)                                                   \
     static_assert(std::string_view(__PRETTY_FUNCTION__) == (op).signature, \
