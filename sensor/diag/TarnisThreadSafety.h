@@ -6,8 +6,10 @@
 #define TARNIS_THREAD_SAFETY_H
 
 #if defined(__clang__)
+// One thread-safety attribute for clang.
 #define TARNIS_TSA(x) __attribute__((x))
 #else
+// Nothing for other compilers.
 #define TARNIS_TSA(x)
 #endif
 
@@ -19,9 +21,11 @@
 #define TARNIS_GUARDED_BY(lock) TARNIS_TSA(guarded_by(lock))
 // A function called only while the lock is held.
 #define TARNIS_REQUIRES(...) TARNIS_TSA(requires_capability(__VA_ARGS__))
-// A function that takes the lock / releases it / takes it when it returns `result`.
+// A function that takes the lock.
 #define TARNIS_ACQUIRE(...) TARNIS_TSA(acquire_capability(__VA_ARGS__))
+// A function that releases the lock.
 #define TARNIS_RELEASE(...) TARNIS_TSA(release_capability(__VA_ARGS__))
+// A function that takes the lock when it returns its first argument.
 #define TARNIS_TRY_ACQUIRE(...) TARNIS_TSA(try_acquire_capability(__VA_ARGS__))
 // A function called only while the lock is not held (it takes it itself).
 #define TARNIS_EXCLUDES(...) TARNIS_TSA(locks_excluded(__VA_ARGS__))
