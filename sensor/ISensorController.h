@@ -97,7 +97,14 @@ public:
     bool getParameters(const std::string& p_strIds, std::string& p_strParameters);
     // Sensor check "(a,b,c)": the processor's result; for b == 2 the text becomes the result.
     int SensorCheck(std::string& p_strParameters);
-    // Writes the current scheme to its parameter file; 0, a time-window code or the write's.
+    // Writes the current scheme to its parameter file, replacing it atomically and durably.
+    // 0: saved, or no user scheme is current (nothing to save).
+    // 505 / 506 / 507: the scheme's start time, end time, or window is invalid; not written.
+    // 508: the file could not be replaced (open, short write, full flash, sync or rename
+    //      failed); it keeps its previous content. Reported, also in the error log.
+    // 509: the channel's device data is broken (a style or diversity document that does not
+    //      parse or was refused, or a style without parameters); no parameter file is written
+    //      until init finds the data whole. The error log said why, once, at init.
     int flush();
 
     // ---- schemes and parameter mode (each takes the mutex) ----

@@ -38,6 +38,8 @@ const u32 kSensorCheckCmd = 2816;
 const int kSensorCheckQuery = 2;
 // Latest scheme time (24:00 as hour * 100 + minute).
 const u32 kLatestSchemeTime = 2400;
+// flush results beyond the time-window codes (documented with flush).
+const int kFlushNotSaved = 508;
 
 // Keys that are only stored in the cache, never dispatched.
 const u32 kStoredOnlyKeys[] = {KEY_EMPTY1,           KEY_EMPTY2,          KEY_SCHEME_START_HOUR,
@@ -254,7 +256,8 @@ int ISensorController::flush() {
     }
     char szFile[128];
     paramFileName(m_nCurScheme, szFile, sizeof(szFile));
-    return keyValToFile(szFile, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    const int nRet = keyValToFile(szFile, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    return OVS_SUCCESS == nRet ? OVS_SUCCESS : kFlushNotSaved;
 }
 
 int ISensorController::paramCheck() {

@@ -19,10 +19,19 @@ struct ModuleConfig;
 TARNIS_API INT64 getFileLen(const char* file_name);
 // Reads file_len bytes into buf (not terminated); the count, or -1.
 TARNIS_API int loadFromFile(const char* file_name, char* buf, INT64 file_len);
-// Creates or replaces the file with file_len bytes; the count written.
+// Writes replace the file atomically and durably: a temporary file beside it, synced, renamed
+// over it, the directory synced. A write that fails at any step leaves the old file as it
+// was and is reported (the open and size checks, and an error-log record naming the file at
+// every debug level). A null buffer or a negative length is refused with the size report and
+// the file is not touched.
+//
+// Creates or replaces the file with file_len bytes. The count written; -1 when all bytes
+// were written but the file could not be replaced (sync or rename failed).
 TARNIS_API int saveToFile(char* file_name, char* data, INT64 file_len);
-// Reads / writes p_nKeyValNum records; short transfers are reported. Always 0.
+// Reads p_nKeyValNum records; short transfers are reported. Always 0.
 TARNIS_API int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
+// Writes p_nKeyValNum records. 0 when the file holds them on storage, -1 when it was not
+// replaced (or, after a failed directory sync, may not survive a power cut).
 TARNIS_API int keyValToFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
 // The 4-byte stamp "/mnt/mtd/code/config_file/ovsversion.cfg"; 0 or -1.
 TARNIS_API int getVersion(u32* p_nVersion);

@@ -11,7 +11,8 @@
 #endif
 
 // Trace kinds; their tags and thresholds live in one table in SensorTrace.cpp.
-enum SensorTraceKind { kTraceDbg, kTraceInfo, kTraceWarn, kTraceErr, kTracePlain };
+// kTraceAlarm prints and logs at every level: a fault that costs or risks saved settings.
+enum SensorTraceKind { kTraceDbg, kTraceInfo, kTraceWarn, kTraceErr, kTracePlain, kTraceAlarm };
 
 // Console colours.
 enum { kColorNone = 0, kColorRed = 31, kColorGreen = 32, kColorMagenta = 35, kColorWhite = 37 };
@@ -37,6 +38,8 @@ void sensorAssertFailed(const char* condition, const char* file, const char* fun
     sensorTrace(kTraceWarn, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
 #define SENSOR_ERR(...) \
     sensorTrace(kTraceErr, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+#define SENSOR_ALARM(...) \
+    sensorTrace(kTraceAlarm, kColorRed, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
 #define SENSOR_TRACE(...) \
     sensorTrace(kTracePlain, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
 #define SENSOR_TRACE_C(color, ...) \
