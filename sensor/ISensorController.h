@@ -304,17 +304,25 @@ private:
     // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
     // markers; parameter files of every scheme; WDR and Beaway from the video module.
     void initAllocSchemes();
-    void initCheckVersion();
+    // Judges the device data (m_bDeviceDataBroken) and says why, once, when it is broken.
+    void initJudgeDeviceData(const std::string& p_strBroken);
+    // true when the stamp is current; removes the parameter files on a mismatch.
+    bool initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
     void initLoadSchemes();
+    // Loads one scheme's file by key; creates, migrates or replaces a damaged file.
+    void initLoadScheme(u32 p_nScheme);
+    // Writes the stamp and checks that it reads back.
+    void initWriteStamp();
     const KeyVal* initSchemeDefaults(u32 p_nScheme);
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
     void releaseArrays();
     // Removes this channel kind's parameter files.
     void removeParamFiles();
-    // Reset internals: the file holds a whole scheme; the module configuration to re-init.
-    bool lastParamFileReadable(const char* p_szName);
+    // Whether a user scheme's parameter file exists.
+    bool anyParamFileExists() const;
+    // Reset internals: the module configuration to re-init.
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
     // ui internals
@@ -373,6 +381,8 @@ private:
     bool m_bScheduleScheme;
     bool m_bAutoScheme;
     bool m_bisLimitedIrPower;
+    // The style or diversity document is broken: no parameter file is written or removed.
+    bool m_bDeviceDataBroken;
     SensorZoomFocusParam m_stSensorZoomFocusParam;
 };
 

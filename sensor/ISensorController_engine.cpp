@@ -40,6 +40,7 @@ const int kSensorCheckQuery = 2;
 const u32 kLatestSchemeTime = 2400;
 // flush results beyond the time-window codes (documented with flush).
 const int kFlushNotSaved = 508;
+const int kFlushDeviceDataBroken = 509;
 
 // Keys that are only stored in the cache, never dispatched.
 const u32 kStoredOnlyKeys[] = {KEY_EMPTY1,           KEY_EMPTY2,          KEY_SCHEME_START_HOUR,
@@ -253,6 +254,9 @@ int ISensorController::flush() {
     const int nCheck = paramCheck();
     if (nCheck != 0) {
         return nCheck;
+    }
+    if (m_bDeviceDataBroken) {
+        return kFlushDeviceDataBroken;  // said once, at init
     }
     char szFile[128];
     paramFileName(m_nCurScheme, szFile, sizeof(szFile));

@@ -14,6 +14,7 @@
 #include "OVFile.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
+#include "SensorRecordLoad.h"
 
 namespace {
 
@@ -61,14 +62,6 @@ bool ISensorController::restoreAeMode() {
     return 0 == restore(KEY_EXPOSE_MODE);
 }
 
-bool ISensorController::lastParamFileReadable(const char* p_szName) {
-    OVFile objFile;
-    if (!objFile.open(p_szName)) {
-        return false;
-    }
-    return objFile.getLength() >= static_cast<long long>(m_nKeyValSum * sizeof(KeyVal));
-}
-
 bool ISensorController::resetToLastParameters() {
     SENSOR_DBG("\n");
     // The current index is shared with the sensor thread, so it is read under the lock.
@@ -79,10 +72,13 @@ bool ISensorController::resetToLastParameters() {
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
     setFlag(restoring_flag);
-    // A file that cannot be read whole leaves nothing to reload: the scratch array would
-    // still hold another operation's records, so nothing is applied.
-    const bool bReadable = lastParamFileReadable(szTmp);
-    int nRet = bReadable ? keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum) : -1;
+    // The file is read by key, so no record of another key list reaches the processor. A
+    // file that cannot be read, or is damaged, leaves nothing to reload: nothing is applied.
+    const RecordLoadResult stLoad =
+        loadRecordsByKey(szTmp, m_pFctKeyVal, m_nKeyValSum, m_pstKeyValTmp);
+    const bool bLoaded =
+        RecordLoadState::kSameLayout == stLoad.state || RecordLoadState::kByKey == stLoad.state;
+    int nRet = bLoaded ? OVS_SUCCESS : -1;
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
@@ -137,7 +133,10 @@ bool ISensorController::resetParameters() {
         SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
                       "m_stSysConf.nSchemeSum(%d)\n", m_stSysConf.nSchemeSum);
     }
-    removeParamFiles();
+    // Broken device data could not re-create them: the saved files stay.
+    if (!m_bDeviceDataBroken) {
+        removeParamFiles();
+    }
     uinit();
 
     ModuleConfigure objModuleConfigure;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ISensorController.h"
+#include "SensorDeviceData.h"
 #include "SensorFile.h"
 #include "SensorKeys.h"
 #include "SensorXmlText.h"
@@ -171,6 +172,11 @@ bool collectRecords(const TiXmlElement* element, KeyVal* records, u32* count) {
 }  // namespace
 
 int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg) {
+    return dnaStyleText(p_channelID, szStyle, out, p_bShowWDRFalg, getshowBeawayFalg());
+}
+
+int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg,
+                 bool p_bShowBeaway) {
     // Commands whose ranges depend on the sensor.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
@@ -212,7 +218,7 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
     if (p_bShowWDRFalg) {
         removeElementWithId(root, kWdrPlaceholder);
     }
-    if (getshowBeawayFalg()) {
+    if (p_bShowBeaway) {
         removeElementWithId(root, kBeawayPlaceholder);
     }
 
@@ -304,11 +310,15 @@ int ModifyNodebyCmdId(TiXmlElement* start, int id) {
     return 0;
 }
 
-int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
-               bool p_bShowWDRFalg) {
+namespace {
+
+// The factory records of the dynamic style with the given placeholders removed.
+int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
+                   bool p_bShowWDRFalg, bool p_bShowBeaway) {
     // The style as the processor's ranges shape it.
     std::string strDnaStyle;
-    SENSOR_ASSERT(OVS_SUCCESS == getDnaStyle(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg),
+    SENSOR_ASSERT(OVS_SUCCESS == dnaStyleText(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg,
+                                              p_bShowBeaway),
                   "OVS_SUCCESS == getDnaStyle(p_channelID,p_szStyle, strDnaStyle,p_bShowWDRFalg)",
                   "%s", "");
 
@@ -326,6 +336,19 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
         style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
     }
     return OVS_SUCCESS;
+}
+
+}  // namespace
+
+int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
+               bool p_bShowWDRFalg) {
+    return factoryRecords(p_channelID, p_szStyle, p_pKeyVal, p_pnKeyValNum, p_bShowWDRFalg,
+                          getshowBeawayFalg());
+}
+
+int stableFactoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum) {
+    // Both functions counted as offered: their placeholders are never parameters.
+    return factoryRecords(p_channelID, p_szStyle, p_pKeyVal, p_pnKeyValNum, true, true);
 }
 
 int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount) {

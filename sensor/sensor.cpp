@@ -13,6 +13,7 @@
 #include <string>
 
 #include "MachineInfo.h"
+#include "SensorDeviceData.h"
 #include "SensorFile.h"
 #include "SensorXmlText.h"
 
@@ -23,6 +24,8 @@ const char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
 const char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
+// A detail field value is read into 10 zero-filled bytes (at most 9 characters).
+const size_t kDetailValueRoom = 10;
 
 // The device types this library serves, in the order the device-type check names them.
 struct NamedDeviceType {
@@ -140,10 +143,73 @@ int loadIntoBlock(const std::string& name, char* block, INT64 length) {
     return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
 }
 
+// A scheme count is a decimal number of at least 1, possibly after blanks, and nothing else.
+bool isSchemeCount(const char* text) {
+    while (*text == ' ' || *text == '\t') {
+        ++text;
+    }
+    if (*text == '\0') {
+        return false;
+    }
+    bool nonZero = false;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') {
+            return false;
+        }
+        nonZero = nonZero || *text != '0';
+    }
+    return nonZero;
+}
+
+// The number of user schemes: the "max_scheme" field, 4 when it is absent. A field that is no
+// count would leave the channel without a scheme to save: it counts as absent, loudly.
+u32 schemeCountOf(const char* detail) {
+    char szValue[kDetailValueRoom] = {0};
+    if (getDetailFieldToStr(detail, kSchemeSumField, szValue) != 0) {
+        return kDefaultSchemeSum;
+    }
+    if (!isSchemeCount(szValue)) {
+        SENSOR_ALARM("module detail field (%s=%s) is no scheme count: %u schemes used\n",
+                     kSchemeSumField, szValue, kDefaultSchemeSum);
+        return kDefaultSchemeSum;
+    }
+    u32 nCount = kDefaultSchemeSum;
+    getDetailFieldTou32(detail, kSchemeSumField, &nCount);
+    return nCount;
+}
+
+// "" when the document text parses into a document with a root element; else what is wrong.
+std::string documentFault(const std::string& name, const char* text, INT64 length) {
+    if (length <= 0) {
+        return name + " is missing or empty";
+    }
+    TiXmlDocument doc;
+    if (!parseXmlText(doc, text) || doc.RootElement() == nullptr) {
+        return name + " does not parse";
+    }
+    return "";
+}
+
+int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                    SysConfig* p_stSysConf, std::string* p_pBroken);
+
 }  // namespace
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                 SysConfig* p_stSysConf) {
+    return initSysConfImpl(p_nChannelID, p_objModuleConfigure, p_stSysConf, nullptr);
+}
+
+int initSysConfChecked(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                       SysConfig* p_stSysConf, std::string& p_strBroken) {
+    p_strBroken.clear();
+    return initSysConfImpl(p_nChannelID, p_objModuleConfigure, p_stSysConf, &p_strBroken);
+}
+
+namespace {
+
+int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                    SysConfig* p_stSysConf, std::string* p_pBroken) {
     SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
     if (p_stSysConf == nullptr) {
         return OVS_SUCCESS;
@@ -160,11 +226,7 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     copyModuleText(moduleConfig.szParameters, sizeof(moduleConfig.szParameters),
                    p_objModuleConfigure.getParameters());
 
-    // Number of user schemes.
-    if (getDetailFieldTou32(moduleConfig.szDetail, kSchemeSumField, &p_stSysConf->nSchemeSum) !=
-        0) {
-        p_stSysConf->nSchemeSum = kDefaultSchemeSum;
-    }
+    p_stSysConf->nSchemeSum = schemeCountOf(moduleConfig.szDetail);
 
     // Device type of the board.
     MachineInfo machineInfo;
@@ -198,6 +260,15 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                   "getFileLen(strStyleDivFileName.c_str())) > 0",
                   "%s", "");
 
+    // Whether both documents are whole, judged before the merge rewrites the style.
+    if (p_pBroken != nullptr) {
+        std::string strFault = documentFault(files.style, p_stSysConf->szUIStyle, nStyleLen);
+        if (strFault.empty()) {
+            strFault = documentFault(files.diversity, ui_styleDiversity, nDivLen);
+        }
+        *p_pBroken = strFault;
+    }
+
     // Merge the device's edits into the style.
     SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
                                             &p_stSysConf->szUIStyle, ui_styleDiversity),
@@ -208,6 +279,8 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     free(ui_styleDiversity);
     return OVS_SUCCESS;
 }
+
+}  // namespace
 
 void uinitSysConf(SysConfig* p_stSysConf) {
     if (p_stSysConf == nullptr) {
