@@ -178,10 +178,39 @@ u32 schemeCountOf(const char* detail) {
     return nCount;
 }
 
+// Whether the text is well-formed UTF-8 (the parser takes stray bytes as parts of
+// characters, which can swallow markup without any error).
+bool isValidUtf8(const unsigned char* p) {
+    while (*p != 0) {
+        int follow = 0;
+        if (*p < 0x80) {
+            follow = 0;
+        } else if (*p >= 0xC2 && *p <= 0xDF) {
+            follow = 1;
+        } else if (*p >= 0xE0 && *p <= 0xEF) {
+            follow = 2;
+        } else if (*p >= 0xF0 && *p <= 0xF4) {
+            follow = 3;
+        } else {
+            return false;
+        }
+        ++p;
+        for (int i = 0; i < follow; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // "" when the document text parses into a document with a root element; else what is wrong.
 std::string documentFault(const std::string& name, const char* text, INT64 length) {
     if (length <= 0) {
         return name + " is missing or empty";
+    }
+    if (!isValidUtf8(reinterpret_cast<const unsigned char*>(text))) {
+        return name + " is not valid UTF-8";
     }
     TiXmlDocument doc;
     if (!parseXmlText(doc, text) || doc.RootElement() == nullptr) {

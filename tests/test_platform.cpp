@@ -74,7 +74,8 @@ TEST_F(PlatformTest, FaultSeamFailsTheNamedPathOnceAndCountsBytes) {
     hostfw::failNext(FileOp::write, kCfg);
     ASSERT_TRUE(file.open(std::string(kCfg).append(".tmp.1").c_str(), kWrite));
     EXPECT_EQ(4, file.write("abcdefgh", 8));  // a file named after the armed path
-    EXPECT_EQ(16u, hostfw::bytesWritten());
+    EXPECT_EQ(16u, hostfw::bytesWritten("/mnt/mtd/code"));
+    EXPECT_EQ(0u, hostfw::bytesWritten("/mnt/mtd/code/config"));  // folders, not prefixes
 }
 
 TEST_F(PlatformTest, LoggerRotatesBySizeKeepingThreeStampedFiles) {

@@ -1,6 +1,6 @@
 #include "FileFaults.h"
 
-#include <atomic>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -17,7 +17,7 @@ struct Fault {
 
 std::mutex g_lock;
 std::vector<Fault> g_faults;
-std::atomic<unsigned long long> g_written{0};
+std::map<std::string, unsigned long long> g_written;
 
 // The fault's path itself, or a file named after it.
 bool covers(const std::string& faultPath, const std::string& hostPath) {
@@ -54,16 +54,27 @@ bool takeFileFault(FileOp op, const std::string& hostPath) {
     return false;
 }
 
-unsigned long long bytesWritten() {
-    return g_written.load();
+unsigned long long bytesWritten(const std::string& cameraFolder) {
+    const std::string folder = OVPath::resolve(cameraFolder);
+    std::lock_guard<std::mutex> guard(g_lock);
+    unsigned long long total = 0;
+    for (const auto& entry : g_written) {
+        if (entry.first.compare(0, folder.size(), folder) == 0 &&
+            entry.first.size() > folder.size() && entry.first[folder.size()] == '/') {
+            total += entry.second;
+        }
+    }
+    return total;
 }
 
 void resetBytesWritten() {
-    g_written.store(0);
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_written.clear();
 }
 
-void countWritten(unsigned long long bytes) {
-    g_written.fetch_add(bytes);
+void countWritten(const std::string& hostPath, unsigned long long bytes) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_written[hostPath] += bytes;
 }
 
 }  // namespace hostfw

@@ -26,11 +26,12 @@ void clearFileFaults();
 // True when `op` on the host path must fail; a one-shot fault is used up by the answer.
 bool takeFileFault(FileOp op, const std::string& hostPath);
 
-// Bytes that OVFile::write moved to files since the last reset (flash wear).
-unsigned long long bytesWritten();
+// Bytes that OVFile::write moved since the last reset into files below a camera folder
+// (flash wear: "/mnt/mtd" is the flash, "/tmp" is memory).
+unsigned long long bytesWritten(const std::string& cameraFolder);
 void resetBytesWritten();
 // Adds to the count (the stand-in OVFile, after each write).
-void countWritten(unsigned long long bytes);
+void countWritten(const std::string& hostPath, unsigned long long bytes);
 
 }  // namespace hostfw
 

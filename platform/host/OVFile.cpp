@@ -70,7 +70,7 @@ int OVFile::write(const void* buf, unsigned int count) {
         count /= 2;
     }
     size_t moved = std::fwrite(buf, 1, count, m_pFile);
-    hostfw::countWritten(moved);
+    hostfw::countWritten(m_strPath, moved);
     return static_cast<int>(moved);
 }
 
