@@ -8,7 +8,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 pkgs="build-essential cmake pkg-config libtinyxml-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libreadline-dev clang-format binutils strace"
+libbenchmark-dev libreadline-dev nlohmann-json3-dev clang-format binutils strace"
 if [ "$want_cross" = "--cross" ]; then
     $SUDO dpkg --add-architecture armhf
     pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libtinyxml-dev:armhf libgtest-dev:armhf libc6:armhf libstdc++6:armhf"

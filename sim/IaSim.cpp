@@ -218,7 +218,13 @@ const int* injectedFailure(const State& s, int cmd, int opt) {
     return it == s.failures.end() ? nullptr : &it->second;
 }
 
+// Calls of a thread inside an UnloggedScope are not logged (the bench tool's own queries).
+thread_local int t_nUnlogged = 0;
+
 void appendLog(State& s, iasim::Call call) {
+    if (t_nUnlogged > 0) {
+        return;
+    }
     if (s.log.size() >= kMaxLogCalls) {
         s.log.pop_front();
     }
@@ -512,6 +518,14 @@ std::vector<Call> callLog() {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     return std::vector<Call>(s.log.begin(), s.log.end());
+}
+
+UnloggedScope::UnloggedScope() {
+    ++t_nUnlogged;
+}
+
+UnloggedScope::~UnloggedScope() {
+    --t_nUnlogged;
 }
 
 void clearLog() {

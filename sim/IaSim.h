@@ -61,6 +61,15 @@ void clearFailures();
 // The call log.
 std::vector<Call> callLog();
 void clearLog();
+// While one lives, the calls made by its own thread are not logged; other threads' calls are.
+// The bench tool wraps its own queries in one so that the log shows only the library's calls.
+class UnloggedScope {
+public:
+    UnloggedScope();
+    ~UnloggedScope();
+    UnloggedScope(const UnloggedScope&) = delete;
+    UnloggedScope& operator=(const UnloggedScope&) = delete;
+};
 // One line for a call: "ch=0 cmd=34 opt=0 val=50 ret=0" (records as "rec=[a,b,c]").
 std::string formatCall(const Call& call);
 

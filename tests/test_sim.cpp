@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "IaSim.h"
 #include "Sandbox.h"
@@ -53,6 +54,23 @@ TEST_F(SimProcessorTest, AnswersAndRangesAreKeptPerChannelAndLoggedInOrderUntilC
     EXPECT_EQ(expected, lines);
     iasim::clearLog();
     EXPECT_TRUE(iasim::callLog().empty());
+}
+
+TEST_F(SimProcessorTest, CallsOfAThreadInAnUnloggedScopeAreNotLoggedOthersAre) {
+    int value = 60;
+    {
+        iasim::UnloggedScope quiet;
+        call(0, 34, IA_CMD_OPT_SET, &value);
+        std::thread([&] { call(0, 2337, IA_CMD_OPT_GET, &value); }).join();
+    }
+    call(0, 34, IA_CMD_OPT_GET, &value);
+    std::vector<std::string> lines;
+    for (const iasim::Call& c : iasim::callLog()) {
+        lines.push_back(iasim::formatCall(c));
+    }
+    EXPECT_EQ((std::vector<std::string>{"ch=0 cmd=2337 opt=1 val=50 ret=0",
+                                        "ch=0 cmd=34 opt=1 val=60 ret=0"}),
+              lines);
 }
 
 TEST_F(SimProcessorTest, RawCommandListsAreHandedOutAsSet) {

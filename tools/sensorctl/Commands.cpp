@@ -13,15 +13,12 @@
 
 #include "IaSim.h"
 #include "OrvaneTime.h"
+#include "Output.h"
 #include "Session.h"
 #include "SensorFile.h"
 #include "SensorKeyVal.h"
 
 namespace {
-
-void printBool(bool ok, const std::string& outputs = "") {
-    std::printf("%s%s%s\n", ok ? "true" : "false", outputs.empty() ? "" : " ", outputs.c_str());
-}
 
 bool argInt(Session& s, const Args& a, size_t i, long& v, const char* what) {
     if (i >= a.size() || !parseInt(a[i], v)) {
@@ -31,29 +28,78 @@ bool argInt(Session& s, const Args& a, size_t i, long& v, const char* what) {
     return true;
 }
 
-bool argKey(Session& s, const Args& a, size_t i, long& v) {
-    if (i >= a.size() || !parseKey(a[i], v)) {
-        s.error("expected a key number or name" + (i < a.size() ? ", got '" + a[i] + "'" : ""));
+// A processor option by name (set, get, range, correct, status), number, or "any" (-1).
+bool argOption(Session& s, const Args& a, size_t i, long& v) {
+    if (i < a.size() && a[i] == "any") {
+        v = -1;
+        return true;
+    }
+    if (i >= a.size() || !parseOption(a[i], v)) {
+        s.error("expected an option (set, get, range, correct, status or any)" +
+                (i < a.size() ? ", got '" + a[i] + "'" : ""));
         return false;
     }
     return true;
 }
 
-bool keyText(Session& s, const Args& a, std::string& text) {
-    std::string bad;
-    if (!resolveKeyNames(a[0], text, bad)) {
-        s.error("unknown key name '" + bad + "'");
+bool argKey(Session& s, const Args& a, size_t i, long& v) {
+    if (i >= a.size()) {
+        s.error("expected a key number or name");
         return false;
     }
-    return true;
+    return s.lookupKey(a[i], v);
+}
+
+// A processor command: numbers as they are, key names through their row.
+bool argCommand(Session& s, const Args& a, size_t i, long& v) {
+    if (i >= a.size()) {
+        s.error("expected a processor command (number or key name)");
+        return false;
+    }
+    return s.lookupCommand(a[i], v);
+}
+
+// Values outside a control's range: a warning, or under --strict an error. False when the
+// text must not be sent.
+bool checkRanges(Session& s, const std::vector<KeyValue>& pairs) {
+    bool refused = false;
+    const std::vector<Control>* controls = s.controls();
+    for (const KeyValue& kv : pairs) {
+        const Control* c = controls ? findControl(*controls, kv.key) : nullptr;
+        if (c == nullptr || !outsideRange(*c, kv.value)) {
+            continue;
+        }
+        const std::string what = describeKey(kv.key) + " value " + std::to_string(kv.value) +
+                                 " is outside the range of '" + c->styleName +
+                                 "': " + rangeText(*c);
+        if (s.options().strict) {
+            s.error(what);
+            refused = true;
+        } else {
+            s.warn(what);
+        }
+    }
+    return !refused;
 }
 
 // ---- parameters ----
 void cmdSet(Session& s, const Args& a, bool save) {
-    std::string text;
-    if (keyText(s, a, text)) {
-        std::printf("%d\n", s.controller().setParameters(text, save));
+    std::vector<KeyValue> pairs;
+    std::string error;
+    if (!parsePairs(s, a[0], pairs, error)) {
+        s.error(error + "; nothing sent");
+        return;
     }
+    if (!checkRanges(s, pairs)) {
+        return;
+    }
+    std::vector<KeyVal> records;
+    for (const KeyValue& kv : pairs) {
+        records.push_back({static_cast<u32>(kv.key), static_cast<int>(kv.value)});
+    }
+    std::string text;
+    keyval_st2str(text, records.data(), static_cast<u32>(records.size()));
+    s.resultCode(s.controller().setParameters(text, save));
 }
 void cmdSetSave(Session& s, const Args& a) {
     cmdSet(s, a, true);
@@ -61,52 +107,61 @@ void cmdSetSave(Session& s, const Args& a) {
 void cmdApply(Session& s, const Args& a) {
     cmdSet(s, a, false);
 }
+void cmdRaw(Session& s, const Args& a) {
+    s.resultCode(s.controller().setParameters(a[0], true));
+}
 
 void cmdGet(Session& s, const Args& a) {
     long key = 0;
     if (argKey(s, a, 0, key)) {
         int value = 0;
         bool ok = s.controller().getParameter(static_cast<int>(key), value);
-        printBool(ok, ok ? std::to_string(value) : "");
+        s.resultBool(ok, ok ? std::to_string(value) : "");
     }
 }
 
 void cmdGets(Session& s, const Args& a) {
-    std::string ids, out;
-    if (keyText(s, a, ids)) {
-        bool ok = s.controller().getParameters(ids, out);
-        printBool(ok, out);
+    std::vector<long> keys;
+    std::string error, ids, out;
+    if (!parseKeyList(s, a[0], keys, error)) {
+        s.error(error);
+        return;
     }
+    for (long k : keys) {
+        ids += (ids.empty() ? "(" : ",") + std::to_string(k);
+    }
+    bool ok = s.controller().getParameters(ids + ")", out);
+    s.resultBool(ok, out);
 }
 
 void cmdAll(Session& s, const Args&) {
     std::string out;
     s.controller().getAllParameters(out);
-    std::printf("%s\n", out.c_str());
+    s.result(out);
 }
 
 void cmdFlush(Session& s, const Args&) {
-    std::printf("%d\n", s.controller().flush());
+    s.resultCode(s.controller().flush());
 }
 
 void cmdRestore(Session& s, const Args& a) {
     long key = 0;
     if (argKey(s, a, 0, key)) {
-        std::printf("%d\n", s.controller().restore(static_cast<int>(key)));
+        s.resultCode(s.controller().restore(static_cast<int>(key)));
     }
 }
 
 void cmdReload(Session& s, const Args&) {
-    printBool(s.controller().resetToLastParameters());
+    s.resultBool(s.controller().resetToLastParameters());
 }
 void cmdReset(Session& s, const Args&) {
-    printBool(s.controller().resetParameters());
+    s.resultBool(s.controller().resetParameters());
 }
 
 void cmdCheck(Session& s, const Args& a) {
     std::string text = a[0];
     int ret = s.controller().SensorCheck(text);
-    std::printf("%d %s\n", ret, text.c_str());
+    s.result(std::to_string(ret) + " " + text);
 }
 
 // ---- schemes ----
@@ -115,9 +170,9 @@ void cmdScheme(Session& s, const Args& a) {
     if (a.empty()) {
         int scheme = 0;
         bool ok = s.controller().getParamScheme(scheme);
-        printBool(ok, std::to_string(scheme));
+        s.resultBool(ok, std::to_string(scheme));
     } else if (argInt(s, a, 0, v, "a scheme number")) {
-        printBool(s.controller().setParamScheme(static_cast<int>(v)));
+        s.resultBool(s.controller().setParamScheme(static_cast<int>(v)));
     }
 }
 
@@ -126,9 +181,9 @@ void cmdMode(Session& s, const Args& a) {
     if (a.empty()) {
         int mode = 0;
         bool ok = s.controller().getParamMode(mode);
-        printBool(ok, std::to_string(mode));
+        s.resultBool(ok, std::to_string(mode));
     } else if (argInt(s, a, 0, v, "a mode (0 manual, 1 automatic)")) {
-        printBool(s.controller().setParamMode(static_cast<int>(v)));
+        s.resultBool(s.controller().setParamMode(static_cast<int>(v)));
     }
 }
 
@@ -136,7 +191,7 @@ void cmdMode(Session& s, const Args& a) {
 // Prints the whole document, or only its tab whose "key" is `tab`.
 void printDocument(Session& s, const std::string& doc, const Args& a) {
     if (a.empty()) {
-        std::printf("%s\n", doc.c_str());
+        s.result(doc);
         return;
     }
     std::vector<char> text(doc.begin(), doc.end());
@@ -150,7 +205,8 @@ void printDocument(Session& s, const std::string& doc, const Args& a) {
         if (key != nullptr && a[0] == key) {
             TiXmlPrinter printer;
             tab->Accept(&printer);
-            std::printf("%s", printer.CStr());
+            std::string text = printer.CStr();
+            s.result(text.substr(0, text.find_last_not_of('\n') + 1));
             return;
         }
     }
@@ -191,25 +247,25 @@ void cmdFactory(Session& s, const Args&) {
     getFctData(s.cameraId(), style.data(), records.data(), &count, showWDR);
     std::string text;
     keyval_st2str(text, records.data(), count);
-    std::printf("%s\n", text.c_str());
+    s.result(text);
 }
 
 void cmdRange(Session& s, const Args& a) {
     long cmd = 0;
-    if (argKey(s, a, 0, cmd)) {
+    if (argCommand(s, a, 0, cmd)) {
         int def = 0;
         std::string range;
         bool ok = s.controller().getSensorParamRange(static_cast<int>(cmd), def, range);
-        printBool(ok, ok ? std::to_string(def) + " " + range : "");
+        s.resultBool(ok, ok ? std::to_string(def) + " " + range : "");
     }
 }
 
 void cmdExec(Session& s, const Args& a) {
     long cmd = 0;
-    if (argKey(s, a, 0, cmd)) {
+    if (argCommand(s, a, 0, cmd)) {
         int value = 0;
         bool ok = s.controller().getCmdExecStatus(static_cast<int>(cmd), value);
-        printBool(ok, ok ? std::to_string(value) : "");
+        s.resultBool(ok, ok ? std::to_string(value) : "");
     }
 }
 
@@ -222,9 +278,10 @@ void cmdIsp(Session& s, const Args& a) {
     const std::string sub = a[0];
     const int ch = s.ispChannel();
     long x = 0, y = 0, z = 0;
-    if (sub == "log") {
+    if (sub == "log") {  // decoded, or as the processor numbers it with 'raw'
+        const bool raw = a.size() > 1 && a[1] == "raw";
         for (const iasim::Call& c : iasim::callLog()) {
-            std::printf("%s\n", iasim::formatCall(c).c_str());
+            s.result(raw ? iasim::formatCall(c) : decodeCall(c));
         }
     } else if (sub == "clear") {
         iasim::clearLog();
@@ -233,17 +290,17 @@ void cmdIsp(Session& s, const Args& a) {
             iasim::setDNState(ch, static_cast<int>(x));
         }
     } else if (sub == "value") {
-        if (!argKey(s, a, 1, x)) {
+        if (!argCommand(s, a, 1, x)) {
             return;
         }
         if (a.size() < 3) {
-            std::printf("%d\n", iasim::getValue(ch, static_cast<int>(x)));
+            s.result(std::to_string(iasim::getValue(ch, static_cast<int>(x))));
         } else if (argInt(s, a, 2, y, "a value")) {
             iasim::setValue(ch, static_cast<int>(x), static_cast<int>(y));
         }
     } else if (sub == "range") {
         std::vector<int> items;
-        if (!argKey(s, a, 1, x) || !argInt(s, a, 2, y, "a default value")) {
+        if (!argCommand(s, a, 1, x) || !argInt(s, a, 2, y, "a default value")) {
             return;
         }
         for (size_t i = 3; i < a.size(); ++i) {
@@ -253,24 +310,28 @@ void cmdIsp(Session& s, const Args& a) {
             items.push_back(static_cast<int>(z));
         }
         iasim::setDiscreteRange(ch, static_cast<int>(x), static_cast<int>(y), items);
+        s.forgetControls();
     } else if (sub == "dynamic") {
         std::vector<int> cmds;
         for (size_t i = 1; i < a.size(); ++i) {
-            if (!argKey(s, a, i, x)) {
+            if (!argCommand(s, a, i, x)) {
                 return;
             }
             cmds.push_back(static_cast<int>(x));
         }
         iasim::setDynamicCmds(ch, cmds);
+        s.forgetControls();
     } else if (sub == "fail") {
-        if (argKey(s, a, 1, x) && argInt(s, a, 2, y, "an option (-1 any)") &&
+        if (argCommand(s, a, 1, x) && argOption(s, a, 2, y) &&
             argInt(s, a, 3, z, "a non-zero result")) {
             iasim::injectFailure(static_cast<int>(x), static_cast<int>(y), static_cast<int>(z));
+            s.forgetControls();
         }
     } else if (sub == "heal") {
         iasim::clearFailures();
+        s.forgetControls();
     } else if (sub == "status") {
-        if (argKey(s, a, 1, x) && argInt(s, a, 2, y, "a status")) {
+        if (argCommand(s, a, 1, x) && argInt(s, a, 2, y, "a status")) {
             iasim::setExecStatus(ch, static_cast<int>(x), static_cast<int>(y));
         }
     } else {
@@ -284,7 +345,8 @@ void cmdVideo(Session& s, const Args& a) {
     long x = 0, y = 0, z = 0;
     if (sub == "log") {
         for (const SimVideoModule::Notification& n : s.video().notifications()) {
-            std::printf("notify ch=%d key=%d val=%d\n", n.channel, n.key, n.value);
+            s.result("notify ch=" + std::to_string(n.channel) + " " + describeKey(n.key) +
+                     " val=" + std::to_string(n.value));
         }
     } else if (sub == "clear") {
         s.video().clearNotifications();
@@ -359,7 +421,7 @@ void cmdAwait(Session& s, const Args& a) {
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    printBool(current == scheme, std::to_string(current));
+    s.resultBool(current == scheme, std::to_string(current));
 }
 
 void cmdFiles(Session& s, const Args&) {
@@ -381,19 +443,37 @@ void cmdFiles(Session& s, const Args&) {
             }
             std::string text;
             keyval_st2str(text, records.data(), static_cast<u32>(records.size()));
-            std::printf("%s %zu bytes %s\n", name, bytes.size(), text.c_str());
+            s.result(std::string(name) + " " + std::to_string(bytes.size()) + " bytes " + text);
         }
     }
 }
 
 void cmdInit(Session& s, const Args&) {
-    printBool(s.ensureInit());
+    s.resultBool(s.ensureInit());
 }
 void cmdUinit(Session& s, const Args&) {
     s.shutdown();
 }
-void cmdHelp(Session&, const Args&) {
-    printHelp();
+void cmdHelp(Session& s, const Args& a) {
+    const std::vector<std::string> names = commandNames();
+    if (!a.empty() && std::find(names.begin(), names.end(), a[0]) == names.end()) {
+        s.error("no command '" + a[0] + "'");
+        return;
+    }
+    printHelp(a.empty() ? "" : a[0]);
+}
+
+// Number of logged processor calls, all of them or those of one command (and option).
+void cmdIspCalls(Session& s, const Args& a) {
+    long cmd = -1, opt = -1;
+    if ((!a.empty() && !argCommand(s, a, 0, cmd)) || (a.size() > 1 && !argOption(s, a, 1, opt))) {
+        return;
+    }
+    size_t count = 0;
+    for (const iasim::Call& c : iasim::callLog()) {
+        count += (cmd < 0 || c.cmd == cmd) && (opt < 0 || c.opt == opt) ? 1 : 0;
+    }
+    s.result(std::to_string(count));
 }
 
 struct Command {
@@ -406,13 +486,21 @@ struct Command {
 };
 
 const size_t kMany = 1000;
+// Commands whose argument is one text kept whole, blanks included.
+const char* const kWholeText[] = {"set", "apply", "raw", "gets", "expect"};
 
 const Command kCommands[] = {
+    {"list", 0, 3, cmdList, "list [-v] [--json] [TAB|NAME]",
+     "the controls of this channel: key name, key, command, style name, type, default,"
+     " current value and range (min..max or index:name items); -v adds the handler and the"
+     " enable list; a tab or a control (list brightness) narrows it"},
     {"set", 1, 1, cmdSetSave, "set TEXT",
-     "apply and store a parameter text: set (KEY_BRIGHTNESS,60)(2337,40)"},
-    {"apply", 1, 1, cmdApply, "apply TEXT", "apply a parameter text without storing it"},
-    {"get", 1, 1, cmdGet, "get KEY", "read one key: get KEY_BRIGHTNESS"},
-    {"gets", 1, 1, cmdGets, "gets IDS", "read several keys: gets (34,2337)"},
+     "apply and store a parameter text: set (KEY_BRIGHTNESS,60)(saturation,40); keys by name"
+     " or number, values decimal; a malformed text sends nothing"},
+    {"apply", 1, 1, cmdApply, "apply TEXT", "like set, without storing"},
+    {"raw", 1, 1, cmdRaw, "raw TEXT", "send a parameter text unchanged to the library's parser"},
+    {"get", 1, 1, cmdGet, "get KEY", "read one key: get KEY_BRIGHTNESS, get brightness, get 34"},
+    {"gets", 1, 1, cmdGets, "gets (KEY,...)", "read several keys: gets (brightness,2337)"},
     {"all", 0, 0, cmdAll, "all", "every value of the current scheme"},
     {"flush", 0, 0, cmdFlush, "flush", "write the current scheme to its parameter file"},
     {"restore", 1, 1, cmdRestore, "restore KEY", "send a key's stored value again"},
@@ -422,15 +510,23 @@ const Command kCommands[] = {
     {"scheme", 0, 1, cmdScheme, "scheme [N]", "show or select the current scheme"},
     {"mode", 0, 1, cmdMode, "mode [N]", "show or set the parameter mode (0 manual, 1 automatic)"},
     {"style", 0, 1, cmdStyle, "style [TAB]",
-     "the dynamic UI style document, or one tab: style exposure"},
+     "the dynamic UI style document (values are factory defaults; 'list' shows current ones)"},
     {"merged", 0, 1, cmdMerged, "merged [TAB]", "the merged UI style document, or one tab"},
     {"factory", 0, 0, cmdFactory, "factory", "the factory records as a parameter text"},
-    {"range", 1, 1, cmdRange, "range CMD", "default and allowed values: range KEY_MAX_SHUTTER"},
+    {"range", 1, 1, cmdRange, "range CMD",
+     "default and allowed values the processor reports: range KEY_MAX_SHUTTER"},
     {"exec", 1, 1, cmdExec, "exec CMD", "execution status of a processor command"},
     {"call", 1, kMany, cmdCall, "call NAME [ARGS]", "a named control: call setIrisValue 100"},
+    {"expect", 1, 1, cmdExpect, "expect COMMAND... VALUE",
+     "run a command and fail the run unless its result is VALUE (a leading 'true' may be left"
+     " out): expect get brightness 70; expect isp-calls 1; 'COMMAND == RESULT' for results"
+     " of several words"},
     {"isp", 1, kMany, cmdIsp, "isp SUB ...",
-     "simulated processor: isp log | clear | dn STATE | value CMD [VAL] | range CMD DEF ITEM... |"
+     "simulated processor (CMD: a number is a command, a key name its row's command):"
+     " isp log [raw] | clear | dn STATE | value CMD [VAL] | range CMD DEF ITEM... |"
      " dynamic CMD... | fail CMD OPT RESULT | heal | status CMD STATUS"},
+    {"isp-calls", 0, 2, cmdIspCalls, "isp-calls [CMD [OPT]]",
+     "number of processor calls logged (of one command and option)"},
     {"video", 1, kMany, cmdVideo, "video SUB ...",
      "simulated video module: video log | clear | ready POLLS | stream FPS ENC HEIGHT... |"
      " wdr MODEID LIMIT (streams and WDR count at init)"},
@@ -441,9 +537,32 @@ const Command kCommands[] = {
     {"files", 0, 0, cmdFiles, "files", "the parameter files and their records"},
     {"init", 0, 0, cmdInit, "init", "initialise the channel now (otherwise at first use)"},
     {"uinit", 0, 0, cmdUinit, "uinit", "tear the channel down (the next command starts it again)"},
-    {"help", 0, 0, cmdHelp, "help", "this list"},
+    {"help", 0, 1, cmdHelp, "help [COMMAND]", "this list, or one command"},
     {"quit", 0, 0, nullptr, "quit", "end the session"},
 };
+
+// "  USAGE   help text" with the help wrapped to the width of a terminal.
+std::string wrapped(const std::string& usage, const std::string& help) {
+    const size_t indent = 33, width = 100;
+    std::string text = "  " + usage;
+    text += usage.size() + 2 < indent ? std::string(indent - 2 - usage.size(), ' ')
+                                      : "\n" + std::string(indent, ' ');
+    size_t column = indent;
+    std::istringstream words(help);
+    std::string word;
+    for (bool first = true; words >> word; first = false) {
+        if (!first && column + 1 + word.size() > width) {
+            text += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (!first) {
+            text += " ";
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -466,11 +585,31 @@ bool runCommand(Session& s, const std::string& name, const Args& args) {
     return true;
 }
 
-void printHelp() {
-    std::printf("Commands (keys and commands may be numbers or names such as KEY_BRIGHTNESS):\n");
+bool takesWholeText(const std::string& name) {
+    return std::find(std::begin(kWholeText), std::end(kWholeText), name) != std::end(kWholeText);
+}
+
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names;
     for (const Command& c : kCommands) {
-        std::printf("  %-18s %s\n", c.usage, c.help);
+        names.push_back(c.name);
     }
-    std::printf("Named calls (call NAME [ARGS]):\n");
+    return names;
+}
+
+void printHelp(const std::string& command) {
+    for (const Command& c : kCommands) {
+        if (command == c.name) {
+            printResult(std::string(c.usage) + "\n  " + c.help);
+            return;
+        }
+    }
+    printResult(
+        "Commands (a KEY is a KEY_ name, a key number or the style's name of a control, in any\n"
+        "case; 'list' shows them all):");
+    for (const Command& c : kCommands) {
+        printResult(wrapped(c.usage, c.help));
+    }
+    printResult("Named calls (call NAME [ARGS]):");
     printNamedCalls();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "Output.h"
 #include "Session.h"
 
 namespace {
@@ -197,7 +198,7 @@ bool runNamedCall(Session& s, const Args& args) {
         }
         std::string out;
         bool ok = call.run(s.controller(), values, out);
-        std::printf("%s%s%s\n", ok ? "true" : "false", out.empty() ? "" : " ", out.c_str());
+        s.resultBool(ok, out);
         return true;
     }
     s.error("unknown call '" + args[0] + "', see 'help'");
@@ -209,10 +210,10 @@ void printNamedCalls() {
     for (const NamedCall& call : kCalls) {
         std::string item = std::string(" ") + call.name + (call.argc ? " " : "") + call.args;
         if (line.size() + item.size() > 96) {
-            std::printf("%s\n", line.c_str());
+            printResult(line);
             line = " ";
         }
         line += item;
     }
-    std::printf("%s\n", line.c_str());
+    printResult(line);
 }

@@ -12,19 +12,19 @@
 #include <iostream>
 #include <sstream>
 
-#ifdef SENSORCTL_HAVE_READLINE
-#include <readline/history.h>
-#include <readline/readline.h>
-#endif
-
 #include "IaSim.h"
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
+#include "Output.h"
+#include "SensorFile.h"
 
 namespace {
 
 const char* const kMachineInfo = "/mnt/mtd/code/factory_setting/machineinfo.ini";
 const char* const kModuleConfig = "/hd1/moduleConfig/moduleConfig.xml";
+const char* const kErrorLog = "/mnt/mtd/log/SensorError.log";
+// What the library's logger writes at the head of every failed check.
+const char* const kFailedCheckMark = "[sensor assert] file:";
 
 // Folders a camera has and the device files installed into them (source relative to the
 // device data folder, destination as a camera path).
@@ -92,7 +92,8 @@ std::string trim(const std::string& text) {
 
 }  // namespace
 
-Session::Session(const Options& options) : m_opt(options), m_bInited(false), m_nErrors(0) {}
+Session::Session(const Options& options)
+    : m_opt(options), m_bInited(false), m_nErrors(0), m_bEcho(false), m_pCapture(nullptr) {}
 
 Session::~Session() {
     shutdown();
@@ -184,6 +185,7 @@ bool Session::ensureInit() {
         m_controller->setVideoStreamModule(&m_video);
     }
     m_bInited = m_controller->init(moduleConfigure());
+    forgetControls();
     return m_bInited;
 }
 
@@ -200,12 +202,138 @@ void Session::shutdown() {
         m_controller.reset();
     }
     m_bInited = false;
+    forgetControls();
+}
+
+const std::vector<Control>* Session::controls() {
+    if (!ensureInit()) {
+        return nullptr;
+    }
+    if (m_vControls.empty()) {
+        char name[100];
+        std::snprintf(name, sizeof(name), "/tmp/merge_style_ch%d.xml", cameraId());
+        std::ifstream in(hostPath(name), std::ios::binary);
+        std::stringstream merged;
+        merged << in.rdbuf();
+        bool showWDR = true;
+        m_controller->getShowWDRFalg(showWDR);
+        std::string dynamic;
+        iasim::UnloggedScope quiet;  // the tool's own queries stay out of the processor log
+        getDnaStyle(cameraId(), merged.str().c_str(), dynamic, showWDR);
+        m_vControls = readControls(dynamic);
+    }
+    return &m_vControls;
+}
+
+bool Session::lookupKey(const std::string& text, long& key) {
+    std::string why;
+    if (!::lookupKey(text, controls(), key, why)) {
+        error(why);
+        return false;
+    }
+    return true;
+}
+
+bool Session::lookupCommand(const std::string& text, long& command) {
+    std::string why;
+    if (!::lookupCommand(text, controls(), command, why)) {
+        error(why);
+        return false;
+    }
+    return true;
+}
+
+void Session::result(const std::string& text) {
+    if (m_pCapture != nullptr) {
+        *m_pCapture += (m_pCapture->empty() ? "" : "\n") + text;
+    } else {
+        printResult(text);
+    }
+}
+
+void Session::resultBool(bool ok, const std::string& outputs) {
+    result(std::string(ok ? "true" : "false") + (outputs.empty() ? "" : " ") + outputs);
+    if (!ok && m_opt.strict) {
+        error("the call returned false");
+    }
+}
+
+void Session::resultCode(int code) {
+    result(std::to_string(code));
+    if (code != 0 && m_opt.strict) {
+        error("the call returned " + std::to_string(code));
+    }
+}
+
+long Session::errorLogSize() const {
+    struct stat st;
+    return ::stat(hostPath(kErrorLog).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+int Session::failedChecksSince(long size) const {
+    std::ifstream in(hostPath(kErrorLog), std::ios::binary);
+    in.seekg(0, std::ios::end);
+    long now = static_cast<long>(in.tellg());
+    in.seekg(now >= size ? size : 0);  // a smaller file was rotated: all of it is new
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int count = 0;
+    for (size_t at = text.find(kFailedCheckMark); at != std::string::npos;
+         at = text.find(kFailedCheckMark, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 void Session::error(const std::string& what) {
     ++m_nErrors;
+    report(Tint::error, what);
+}
+
+void Session::warn(const std::string& what) {
+    report(Tint::warning, "warning: " + what);
+}
+
+void Session::report(Tint tint, const std::string& what) const {
     std::fflush(stdout);
-    std::cerr << "sensorctl: " << m_strWhere << ": " << m_strCommand << ": " << what << std::endl;
+    std::fflush(results());
+    std::cerr << tinted(tint, "sensorctl: " + m_strWhere + ": " + m_strCommand + ": " + what,
+                        stderr)
+              << std::endl;
+}
+
+void Session::splitLine(const std::string& line, std::string& name, Args& args) const {
+    std::istringstream words(line);
+    words >> name;
+    std::string rest;
+    std::getline(words, rest);
+    rest = trim(rest);
+    args.clear();
+    if (takesWholeText(name)) {
+        if (!rest.empty()) {
+            args.push_back(rest);
+        }
+        return;
+    }
+    std::istringstream more(rest);
+    std::string word;
+    while (more >> word) {
+        args.push_back(word);
+    }
+}
+
+bool Session::dispatch(const std::string& name, const Args& args) {
+    const long logSize = m_opt.strict ? errorLogSize() : 0;
+    bool goOn = runCommand(*this, name, args);
+    if (m_opt.strict) {
+        int failed = failedChecksSince(logSize);
+        if (failed > 0) {
+            error("the library reported " + std::to_string(failed) + " failed check" +
+                  (failed == 1 ? "" : "s") + " (see " + kErrorLog + ")");
+        }
+    }
+    std::fflush(stdout);
+    std::fflush(results());
+    return goOn;
 }
 
 bool Session::execute(const std::string& rawLine, const std::string& source, int lineNo) {
@@ -213,33 +341,35 @@ bool Session::execute(const std::string& rawLine, const std::string& source, int
     if (line.empty() || line[0] == '#') {
         return true;
     }
-    std::istringstream words(line);
     std::string name;
-    words >> name;
     Args args;
-    std::string rest;
-    std::getline(words, rest);
-    rest = trim(rest);
-    // Commands that take a parameter text keep it whole; the others split at blanks.
-    if (name == "set" || name == "apply" || name == "gets") {
-        if (!rest.empty()) {
-            args.push_back(rest);
-        }
-    } else {
-        std::istringstream more(rest);
-        std::string word;
-        while (more >> word) {
-            args.push_back(word);
-        }
-    }
+    splitLine(line, name, args);
     m_strCommand = name;
     m_strWhere = source + ":" + std::to_string(lineNo);
-    bool goOn = runCommand(*this, name, args);
-    std::fflush(stdout);
-    return goOn;
+    if (m_bEcho) {
+        printEcho(line);
+    }
+    return dispatch(name, args);
+}
+
+void Session::capture(const std::string& line, std::string& out, int& errors) {
+    std::string name;
+    Args args;
+    splitLine(trim(line), name, args);
+    const std::string outer = m_strCommand;
+    const int before = m_nErrors;
+    std::string captured;
+    m_pCapture = &captured;
+    m_strCommand = name;
+    dispatch(name, args);
+    m_pCapture = nullptr;
+    m_strCommand = outer;
+    out = captured;
+    errors = m_nErrors - before;
 }
 
 bool Session::runStream(std::istream& in, const std::string& source) {
+    m_bEcho = !m_opt.quiet;
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -248,24 +378,4 @@ bool Session::runStream(std::istream& in, const std::string& source) {
         }
     }
     return true;
-}
-
-bool Session::runInteractive() {
-#ifdef SENSORCTL_HAVE_READLINE
-    int lineNo = 0;
-    while (char* raw = ::readline("sensorctl> ")) {
-        std::string line(raw);
-        std::free(raw);
-        if (!trim(line).empty()) {
-            ::add_history(line.c_str());
-        }
-        if (!execute(line, "stdin", ++lineNo)) {
-            return false;
-        }
-    }
-    std::cout << "\n";
-    return true;
-#else
-    return runStream(std::cin, "stdin");
-#endif
 }

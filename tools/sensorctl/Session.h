@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
 #include "ISensorController.h"
+#include "Output.h"
 #include "SimVideoModule.h"
 
 struct Options {
@@ -24,6 +26,13 @@ struct Options {
     std::string parameters;
     std::string timeScale = "0.01";
     std::string debugLevel;  // written to /tmp/Debug.sign when given
+    bool strict = false;     // false results, failed library checks and values out of range
+                             // are errors of their command
+    bool quiet = false;      // scripts do not echo their commands
+    bool list = false;       // run 'list' (after any scripts)
+    bool json = false;       // 'list' prints JSON lines
+    bool verbose = false;    // 'list' adds handlers and enable lists
+    std::string libraryLog;  // file receiving the library's console output
     std::vector<std::string> scripts;
 };
 
@@ -41,9 +50,13 @@ public:
     // Runs every line of `in`; `source` names it in error messages. Returns false on quit.
     bool runStream(std::istream& in, const std::string& source);
     bool runInteractive();
-    // Executes one command line; errors are counted and reported on stderr.
+    // Executes one command line; errors are counted and reported on stderr. Script lines are
+    // echoed before their results unless the options say quiet.
     bool execute(const std::string& line, const std::string& source, int lineNo);
     int errorCount() const { return m_nErrors; }
+    // Runs one command line and hands back its results instead of printing them; the number of
+    // errors it reported goes to `errors`.
+    void capture(const std::string& line, std::string& out, int& errors);
 
     // ---- used by the command handlers ----
     ISensorController& controller();  // initialises the channel on first use
@@ -58,6 +71,24 @@ public:
     ModuleConfigure moduleConfigure() const;
     // Reports an error of the current command: "sensorctl: SOURCE:LINE: CMD: what".
     void error(const std::string& what);
+    // The same line marked as a warning; not counted.
+    void warn(const std::string& what);
+
+    // ---- results ----
+    void result(const std::string& text);
+    // "true OUTPUTS" or "false"; under --strict false is an error of the command.
+    void resultBool(bool ok, const std::string& outputs = "");
+    // A result code of the library; under --strict a non-zero code is an error.
+    void resultCode(int code);
+
+    // ---- the one name lookup (errors reported) ----
+    // The channel's controls as its dynamic style shows them (built once per initialisation
+    // and whenever the processor's ranges change); null when the channel does not initialise.
+    const std::vector<Control>* controls();
+    void forgetControls() { m_vControls.clear(); }
+    bool hasControls() const { return !m_vControls.empty(); }
+    bool lookupKey(const std::string& text, long& key);
+    bool lookupCommand(const std::string& text, long& command);
 
 private:
     Options m_opt;
@@ -67,27 +98,39 @@ private:
     int m_nErrors;
     std::string m_strCommand;
     std::string m_strWhere;
+    bool m_bEcho;
+    std::vector<Control> m_vControls;
+    std::string* m_pCapture;  // results of the command run by capture(), else null
+
+    void splitLine(const std::string& line, std::string& name, Args& args) const;
+    bool dispatch(const std::string& name, const Args& args);
+    void report(Tint tint, const std::string& what) const;
+    long errorLogSize() const;
+    int failedChecksSince(long size) const;
 };
 
-// Numbers and key names in arguments.
-bool parseInt(const std::string& text, long& out);
-// A key or processor command: a decimal number or a key name such as KEY_BRIGHTNESS.
-bool parseKey(const std::string& text, long& out);
-// Replaces key names inside a parameter text "(KEY_BRIGHTNESS,60)" by their numbers; false
-// (with the unknown name in `bad`) when a name is not a key.
-bool resolveKeyNames(const std::string& text, std::string& out, std::string& bad);
-// All key names and numbers, in table order.
-struct KeyName {
+// A parameter text checked word by word: "(KEY,VALUE)" groups with a key (number or name) and
+// a decimal value, only blanks between them. False with a message naming the bad group.
+struct KeyValue {
     long key;
-    const char* name;
+    long value;
 };
-const std::vector<KeyName>& keyNames();
+bool parsePairs(Session& s, const std::string& text, std::vector<KeyValue>& out,
+                std::string& error);
+// A key list "(KEY,KEY,...)" for getParameters.
+bool parseKeyList(Session& s, const std::string& text, std::vector<long>& out, std::string& error);
 
 // Command dispatch (Commands.cpp) and the named controller calls (NamedCalls.cpp).
 // Returns false for "quit".
 bool runCommand(Session& s, const std::string& name, const Args& args);
-void printHelp();
+// True for the commands whose argument is one text kept whole (parameter texts, expect).
+bool takesWholeText(const std::string& name);
+std::vector<std::string> commandNames();
+void printHelp(const std::string& command = "");
 bool runNamedCall(Session& s, const Args& args);
 void printNamedCalls();
+// The commands of List.cpp and Expect.cpp.
+void cmdList(Session& s, const Args& args);
+void cmdExpect(Session& s, const Args& args);
 
 #endif

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "Output.h"
 #include "Session.h"
 
 namespace {
@@ -33,15 +34,24 @@ const char* const kUsage =
     "  --time-scale X      factor applied to every wait of the library (default 0.01)\n"
     "  --debug LEVEL       write LEVEL to the root's /tmp/Debug.sign (6 shows the library's\n"
     "                      debug traces, 7 also whole documents)\n"
+    "  --list              list the channel's controls (after any SCRIPT; alone, then exit)\n"
+    "  --json              'list' prints JSON lines;  -v, --verbose: 'list' adds handlers\n"
+    "  --strict            a false result, a non-zero result code, a failed check of the\n"
+    "                      library or a value outside a control's range is an error\n"
+    "  --quiet             scripts do not echo their commands ('> set ...')\n"
+    "  --library-log FILE  the library's console output goes to FILE; standard output\n"
+    "                      shows only the tool's results\n"
     "  --help              this text and the commands\n"
     "\n"
     "Example:\n"
+    "  sensorctl --list --library-log /dev/null             # every control, range, value\n"
     "  sensorctl --root /tmp/cam tools/sensorctl/demo.txt\n"
     "  echo 'set (KEY_BRIGHTNESS,70)' | sensorctl --debug 6 -\n"
     "\n"
-    "Each command prints its result on one line (a number, true/false with any outputs, or a\n"
-    "parameter text); documents print whole. Errors go to standard error and the session goes\n"
-    "on; the exit status is 1 when any command was in error.\n"
+    "A script's commands are echoed ('> get brightness') before their results. Each command\n"
+    "prints its result on one line (a number, true/false with any outputs, or a parameter\n"
+    "text); documents and lists print whole. Errors go to standard error and the session goes\n"
+    "on; the exit status is 1 when any command was in error ('expect' makes a mismatch one).\n"
     "\n";
 
 bool needValue(int argc, char** argv, int& i, std::string& out) {
@@ -101,6 +111,18 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = needValue(argc, argv, i, o.timeScale);
         } else if (a == "--debug") {
             ok = needValue(argc, argv, i, o.debugLevel);
+        } else if (a == "--library-log") {
+            ok = needValue(argc, argv, i, o.libraryLog);
+        } else if (a == "--strict") {
+            o.strict = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (a == "--list") {
+            o.list = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "-v" || a == "--verbose") {
+            o.verbose = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             std::cerr << "sensorctl: unknown option " << a << " (see --help)\n";
             return 1;
@@ -127,6 +149,9 @@ int main(int argc, char** argv) {
     if (parsed != 0) {
         return 2;
     }
+    if (!options.libraryLog.empty() && !moveLibraryOutput(options.libraryLog)) {
+        return 2;
+    }
     Session session(options);
     if (!session.prepareRoot()) {
         return 2;
@@ -147,7 +172,10 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (options.scripts.empty()) {
+    if (goOn && options.list) {
+        session.execute("list", "--list", 1);
+    }
+    if (options.scripts.empty() && !options.list) {
         if (::isatty(0)) {
             session.runInteractive();
         } else {
@@ -156,5 +184,6 @@ int main(int argc, char** argv) {
     }
     session.shutdown();
     std::fflush(stdout);
+    std::fflush(results());
     return session.errorCount() == 0 ? 0 : 1;
 }
