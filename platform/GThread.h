@@ -23,11 +23,6 @@ public:
     // Asks the loop to end and returns once the running pass has ended; false when not running.
     // Must not be called from the thread itself.
     bool stop();
-    bool isRunning() const { return m_bRunning; }
-    // true from the moment stop() is called until the thread is started again; a body may
-    // poll it to leave a long wait early.
-    bool isStopRequested() const { return m_bStop; }
-    const std::string& getName() const { return m_strName; }
     static int emptyFun();
 
 private:

@@ -12,8 +12,6 @@ public:
     OVMutex& operator=(const OVMutex&) = delete;
     void Lock(const char* file, int line);
     void Unlock(const char* file, int line);
-    // true when the mutex was free and is now held by the caller.
-    bool TryLock(const char* file, int line);
 
 private:
     pthread_mutex_t m_mutex;

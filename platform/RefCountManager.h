@@ -14,7 +14,6 @@ public:
     int inc_reference();
     int dec_reference();
     void* getPointer() const { return m_pObject; }
-    int count() const { return m_nCount; }
 
 private:
     friend class RefCountManager;
@@ -30,12 +29,9 @@ public:
     ref_count* retrieveRefCount(void* p, const char* typeName);
     // Hands a counter back after its last reference is gone.
     void returnbackRefCount(ref_count* counter, const char* typeName);
-    // Number of live counters (for tests).
-    int liveCounters();
 
 private:
     RefCountManager() = default;
-    std::mutex m_mutex;
 };
 
 #endif

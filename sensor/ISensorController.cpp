@@ -65,6 +65,8 @@ ISensorController::ISensorController()
       m_nVersion(8),
       m_pVideoStreamModule(nullptr),
       m_nFlags(0),
+      m_nPassHolds(0),
+      m_bCurSchemeHasFile(false),
       m_nKeyCmdNum(kKeyCmdCapacity),
       m_nLastSchedule(255),
       m_bLprMode(false),
@@ -87,6 +89,8 @@ ISensorController::ISensorController()
 
 ISensorController::~ISensorController() {
     if (m_pSensorThread != nullptr) {
+        // No pass starts again; the one that runs is joined by stop().
+        holdPasses(false);
         m_pSensorThread->stop();
         delete m_pSensorThread;
         m_pSensorThread = nullptr;

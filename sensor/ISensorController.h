@@ -16,6 +16,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -284,10 +285,14 @@ private:
     int sensorThread();
     // scheme internals
     // One pass of the thread body. p_bLocked: the caller already has exclusive access
-    // (init); otherwise the pass takes m_objMutex with a try-lock loop after its wait.
+    // (init); otherwise, after its wait, the pass enters the pass gate and, unless a hold is
+    // announced, takes m_objMutex for its decision and switch.
     int sensorPass(bool p_bLocked);
-    // Takes m_objMutex for a pass; false (not taken) when a stop or a busy bit ends the pass.
-    bool lockForPass();
+    // Announces that the thread is about to be stopped: passes give up until the hold is
+    // released. p_bDrain also waits for a pass already inside the gate; a caller that drains
+    // must not hold m_objMutex (resetParameters drains before it locks).
+    void holdPasses(bool p_bDrain);
+    void releasePasses();
     // The decision and switch of one pass; m_objMutex held (or exclusive access).
     int schemePass();
     int dayNightPass();
@@ -298,6 +303,9 @@ private:
     void waitWhileBusy();
     // true when the arrays exist and 0 <= scheme <= nSchemeSum.
     bool isSchemeUsable(int p_nScheme) const;
+    // Makes a scheme index current (-1: none); caller holds m_objMutex or has the controller
+    // to itself. Keeps m_bCurSchemeHasFile in step.
+    void setCurScheme(int32_t p_nScheme);
 
     // ---- lifecycle, restore and UI internals ----
     // lifecycle internals
@@ -374,6 +382,12 @@ private:
     const VideoStreamModule* m_pVideoStreamModule;
     MachineInfo m_objMachineInfo;
     std::atomic<u32> m_nFlags;
+    // The sensor thread's pass gate and the number of announced holds (see holdPasses).
+    std::mutex m_objPassMutex;
+    std::atomic<int> m_nPassHolds;
+    // Whether the current index is a user scheme (below nSchemeSum), the one with a parameter
+    // file: written with the index, read without the lock by resetToLastParameters.
+    std::atomic<bool> m_bCurSchemeHasFile;
     u32 m_nKeyCmdNum;
     int32_t m_nLastSchedule;
     bool m_bLprMode;

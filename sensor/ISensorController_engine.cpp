@@ -145,6 +145,10 @@ void fillSensorCheck(const std::vector<std::string>& ids, ia_sensor_check_st& ch
     check.result = 0;
 }
 
+// The steps of the record loop report as the loop itself.
+constexpr SensorOp kSetParametersOp = {"setParameters",
+                                       "int ISensorController::setParameters(KeyVal*, u32, bool)"};
+
 }  // namespace
 
 // ---- the public text forms (each takes the mutex) ----
@@ -403,9 +407,9 @@ bool ISensorController::irPowerAllowed(const KeyVal& p_stKeyVal) {
     } else {
         int nRead = 0;
         const int nRet = doIaCmd(pPartner->partner, IA_CMD_OPT_GET, &nRead);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet,
-                      "OVS_SUCCESS == doIaCmd(nOtherKey, IA_CMD_OPT_GET, &nOther)",
-                      "nOtherKey(%u) ret(%d)\n", pPartner->partner, nRet);
+        SENSOR_ASSERT_OP(kSetParametersOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == doIaCmd(nOtherKey, IA_CMD_OPT_GET, &nOther)",
+                         "nOtherKey(%u) ret(%d)\n", pPartner->partner, nRet);
         if (OVS_SUCCESS == nRet) {
             consoleLine(pPartner->readSuccess);
             nOther = nRead;
@@ -451,9 +455,10 @@ int ISensorController::dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal)
     keycmd stKeyCmdTmp;
     const int nRow = findFromKeyCmdMap(m_pKeyCmdMap, p_nKey, stKeyCmdTmp);
     if (nRow == -1) {
-        SENSOR_ASSERT(false, "-1 != findFromKeyCmdMap(m_pKeyCmdMap, nKey, stKeyCmdTmp)",
-                      "p_pKeyval[%u].key(%u)", p_nIndex, p_nKey);
-        SENSOR_TRACE_C(kColorGreen, "not find (%d) \n", p_nKey);
+        SENSOR_ASSERT_OP(kSetParametersOp, false,
+                         "-1 != findFromKeyCmdMap(m_pKeyCmdMap, nKey, stKeyCmdTmp)",
+                         "p_pKeyval[%u].key(%u)", p_nIndex, p_nKey);
+        SENSOR_TRACE_C_OP(kSetParametersOp, kColorGreen, "not find (%d) \n", p_nKey);
         std::memset(&stKeyCmdTmp, 0, sizeof(stKeyCmdTmp));
         stKeyCmdTmp.key = p_nKey;
         stKeyCmdTmp.ia_cmd = p_nKey;
@@ -468,16 +473,17 @@ int ISensorController::dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal)
     }
     const FieldText<sizeof(stKeyCmdTmp.szKeyName)> keyName(stKeyCmdTmp.szKeyName);
     const FieldText<sizeof(stKeyCmdTmp.szFuncName)> funcName(stKeyCmdTmp.szFuncName);
-    SENSOR_DBG("====================== set %s (%d,%d) func:%s ia_cmd:%d =====================\n",
-               keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd);
+    SENSOR_DBG_OP(kSetParametersOp,
+                  "====================== set %s (%d,%d) func:%s ia_cmd:%d =====================\n",
+                  keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd);
 
     const int nRet = (this->*stKeyCmdTmp.handler)(stKeyCmdTmp.ia_cmd, IA_CMD_OPT_SET, p_pVal);
     if (nRet == 0) {
         return 0;
     }
     if (nRet == -1 || nRet == -4 || nRet == -5) {
-        SENSOR_ERR("set %s (%d,%d) func:%s ia_cmd:%d ~~~failed ia_ret=%d\n", keyName.text, p_nKey,
-                   *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd, nRet);
+        SENSOR_ERR_OP(kSetParametersOp, "set %s (%d,%d) func:%s ia_cmd:%d ~~~failed ia_ret=%d\n",
+                      keyName.text, p_nKey, *p_pVal, funcName.text, stKeyCmdTmp.ia_cmd, nRet);
     }
     return -static_cast<int>(stKeyCmdTmp.key);
 }
@@ -486,14 +492,15 @@ void ISensorController::storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal) {
     const int nRet = setKeyValToCache(static_cast<u32>(m_nCurScheme), p_stKeyVal.key,
                                       static_cast<u32>(p_stKeyVal.value), false);
     if (nRet == -1) {
-        SENSOR_DBG(
-            "SET_KEY_VAL FAILED, m_nCurScheme(%d), p_pKeyval[%d].key(%d), "
-            "p_pKeyval[%d].value(%d),  maybe jixin\n",
-            m_nCurScheme, p_nIndex, p_stKeyVal.key, p_nIndex, p_stKeyVal.value);
+        SENSOR_DBG_OP(kSetParametersOp,
+                      "SET_KEY_VAL FAILED, m_nCurScheme(%d), p_pKeyval[%d].key(%d), "
+                      "p_pKeyval[%d].value(%d),  maybe jixin\n",
+                      m_nCurScheme, p_nIndex, p_stKeyVal.key, p_nIndex, p_stKeyVal.value);
     }
 }
 
 int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave) {
+    SENSOR_OP_IS(kSetParametersOp);
     for (u32 i = 0; i < p_nCount; ++i) {
         KeyVal& stKeyVal = p_pKeyval[i];
         const u32 nKey = stKeyVal.key;

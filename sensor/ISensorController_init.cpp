@@ -81,9 +81,13 @@ bool stampUnusable() {
     return !S_ISREG(st.st_mode) || ::access(strPath.c_str(), R_OK) != 0;
 }
 
+// The steps of init report as init.
+constexpr SensorOp kInitOp = {"init", "bool ISensorController::init(const ModuleConfigure&)"};
+
 }  // namespace
 
 bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
+    SENSOR_OP_IS(kInitOp);
     if (m_ppUserKeyVal != nullptr) {
         // Initialised before and never released: release first, so nothing leaks and the
         // thread is not started twice.
@@ -143,18 +147,18 @@ void ISensorController::initAllocSchemes() {
         // The key list depends on the device data only (not on the streams of this start).
         int nRet =
             stableFactoryRecords(m_nCameraID, m_stSysConf.szUIStyle, pFactory, &m_nKeyValSum);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet,
-                      "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
-                      "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
-                      "m_nKeyValSum(%d)\n", m_nKeyValSum);
+        SENSOR_ASSERT_OP(kInitOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
+                         "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
+                         "m_nKeyValSum(%d)\n", m_nKeyValSum);
     }
-    SENSOR_ASSERT(m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
-                  "m_nKeyValSum(%d)\n", m_nKeyValSum);
+    SENSOR_ASSERT_OP(kInitOp, m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
+                     "m_nKeyValSum(%d)\n", m_nKeyValSum);
     if (m_nKeyValSum > kKeyRecordCapacity) {
         m_nKeyValSum = kKeyRecordCapacity;
     }
-    SENSOR_ASSERT(m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
-                  "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
+    SENSOR_ASSERT_OP(kInitOp, m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
+                     "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
     if (m_stSysConf.nSchemeSum > kMaxSchemes) {
         m_stSysConf.nSchemeSum = kMaxSchemes;
     }
@@ -170,7 +174,7 @@ void ISensorController::initAllocSchemes() {
     for (u32 s = 0; s < nArrays; ++s) {
         m_ppUserKeyVal[s] = pBlock + static_cast<size_t>(s) * m_nKeyValSum;
     }
-    SENSOR_DBG("m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
+    SENSOR_DBG_OP(kInitOp, "m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
 
     m_pFctKeyVal = m_ppUserKeyVal[m_stSysConf.nSchemeSum];
     std::memcpy(m_pFctKeyVal, pFactory, m_nKeyValSum * sizeof(KeyVal));
@@ -188,10 +192,10 @@ void ISensorController::initJudgeDeviceData(const std::string& p_strBroken) {
     }
     m_bDeviceDataBroken = !strReason.empty();
     if (m_bDeviceDataBroken) {
-        SENSOR_ALARM(
-            "channel %d: device data broken (%s): parameter files are neither written "
-            "nor removed until it is whole\n",
-            m_nCameraID, strReason.c_str());
+        SENSOR_ALARM_OP(kInitOp,
+                        "channel %d: device data broken (%s): parameter files are neither written "
+                        "nor removed until it is whole\n",
+                        m_nCameraID, strReason.c_str());
     }
 }
 
@@ -203,10 +207,11 @@ bool ISensorController::initCheckVersion() {
     }
     if (stampUnusable()) {
         // It exists but is no readable file: nothing tells the files' version, so they stay.
-        SENSOR_ALARM("stamp(%s) cannot be read: parameter files kept\n", kStampPath);
+        SENSOR_ALARM_OP(kInitOp, "stamp(%s) cannot be read: parameter files kept\n", kStampPath);
         return false;
     }
-    SENSOR_WARN(
+    SENSOR_WARN_OP(
+        kInitOp,
         "check the sensor version,   local(%u) --> libtarnis.so(%u), source the cmd: rm -rf "
         "/mnt/mtd/code/config*/sensor*\n",
         nStored, m_nVersion);
@@ -214,8 +219,9 @@ bool ISensorController::initCheckVersion() {
         return false;
     }
     if (anyParamFileExists()) {
-        SENSOR_ALARM("stamp(%u) differs from version %u: parameter files of channel %d removed\n",
-                     nStored, m_nVersion, m_nCameraID);
+        SENSOR_ALARM_OP(
+            kInitOp, "stamp(%u) differs from version %u: parameter files of channel %d removed\n",
+            nStored, m_nVersion, m_nCameraID);
     }
     removeParamFiles();
     return false;
@@ -223,12 +229,13 @@ bool ISensorController::initCheckVersion() {
 
 void ISensorController::initWriteStamp() {
     int nRet = setVersion(m_nVersion);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == setVersion(m_nVersion)", "m_nVersion(%d)\n",
-                  m_nVersion);
+    SENSOR_ASSERT_OP(kInitOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == setVersion(m_nVersion)",
+                     "m_nVersion(%d)\n", m_nVersion);
     u32 nBack = 0;
     nRet = getVersion(&nBack);
     if (OVS_SUCCESS != nRet || nBack != m_nVersion) {
-        SENSOR_ALARM(
+        SENSOR_ALARM_OP(
+            kInitOp,
             "stamp(%s) does not read back as %u after writing: the next start keeps the "
             "parameter files while it cannot be read\n",
             kStampPath, m_nVersion);
@@ -353,7 +360,11 @@ void ISensorController::uinit() {
         return;
     }
     setFlag(uniniting_flag);
+    // A pass that starts while the thread is being stopped gives up at once. No drain: a
+    // reset calls this with m_objMutex held, after draining the gate itself.
+    holdPasses(false);
     bool bStopped = m_pSensorThread->stop();
+    releasePasses();
     SENSOR_ASSERT(bStopped, "m_pSensorThread->stop()", "%s", "");
     releaseArrays();
     uinitSysConf(&m_stSysConf);
@@ -364,7 +375,7 @@ void ISensorController::uinit() {
     }
     m_nParamMode = 1;
     m_nLastScheme = -1;
-    m_nCurScheme = -1;
+    setCurScheme(-1);
     m_nKeyValSum = 0;
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
     m_nKeyCmdNum = kKeyRecordCapacity;

@@ -11,7 +11,6 @@
 #include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
-#include "OVFile.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
 #include "SensorRecordLoad.h"
@@ -28,6 +27,10 @@ template <size_t N>
 std::string fieldText(const char (&p_szField)[N]) {
     return std::string(p_szField, strnlen(p_szField, N));
 }
+
+// The steps of the factory reset report as resetParameters.
+constexpr SensorOp kResetParametersOp = {"resetParameters",
+                                         "bool ISensorController::resetParameters()"};
 
 }  // namespace
 
@@ -64,27 +67,31 @@ bool ISensorController::restoreAeMode() {
 
 bool ISensorController::resetToLastParameters() {
     SENSOR_DBG("\n");
-    // The current index is shared with the sensor thread, so it is read under the lock.
+    // Nothing to reload for the factory scheme or before the first switch; decided from the
+    // atomic mirror of the index, before and without the lock.
+    if (!m_bCurSchemeHasFile.load()) {
+        return true;
+    }
     OV_LOCK_SCOPE(m_objMutex);
+    // A reset may have changed the index since: checked again under the lock.
     if (static_cast<u32>(m_nCurScheme) >= m_stSysConf.nSchemeSum || m_pstKeyValTmp == nullptr) {
         return true;
     }
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
     setFlag(restoring_flag);
-    // The file is read by key, so no record of another key list reaches the processor. A
-    // file that cannot be read, or is damaged, leaves nothing to reload: nothing is applied.
+    // The file is read by key, so no record of another key list reaches the processor.
+    // Records it does not cover (missing, short, unreadable or damaged file, each reported)
+    // keep the cached values, which the engine then finds unchanged and does not send.
     const RecordLoadResult stLoad =
-        loadRecordsByKey(szTmp, m_pFctKeyVal, m_nKeyValSum, m_pstKeyValTmp);
+        loadRecordsByKey(szTmp, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum, m_pstKeyValTmp);
     const bool bLoaded =
         RecordLoadState::kSameLayout == stLoad.state || RecordLoadState::kByKey == stLoad.state;
     int nRet = bLoaded ? OVS_SUCCESS : -1;
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
-    if (OVS_SUCCESS == nRet) {
-        nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
-    }
+    nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
     clearFlag(restoring_flag);
     return OVS_SUCCESS == nRet;
 }
@@ -92,15 +99,15 @@ bool ISensorController::resetToLastParameters() {
 bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
     MachineInfo objMachine;
     bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
-    SENSOR_ASSERT(bParsed,
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kResetParametersOp, bParsed,
+                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                     "machineinfo.ini\", machineInfo)",
+                     "%s", "");
     std::vector<ModuleConfigure> vecModules;
     ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
                                  objMachine.getHardwareCode(), vecModules);
-    SENSOR_ASSERT(!vecModules.empty(), "!vecModuleConfigure.empty()", "file(%s)\n",
-                  kModuleConfigPath);
+    SENSOR_ASSERT_OP(kResetParametersOp, !vecModules.empty(), "!vecModuleConfigure.empty()",
+                     "file(%s)\n", kModuleConfigPath);
     if (vecModules.empty()) {
         return false;
     }
@@ -124,6 +131,14 @@ void ISensorController::buildResetModule(ModuleConfigure& p_objModule) {
 }
 
 bool ISensorController::resetParameters() {
+    SENSOR_OP_IS(kResetParametersOp);
+    // The thread is stopped and started again below with m_objMutex held: first make sure
+    // that no pass waits for the mutex meanwhile (the hold lasts until the reset returns).
+    struct PassHold {
+        explicit PassHold(ISensorController& c) : rController(c) { rController.holdPasses(true); }
+        ~PassHold() { rController.releasePasses(); }
+        ISensorController& rController;
+    } objHold(*this);
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
@@ -144,7 +159,7 @@ bool ISensorController::resetParameters() {
     bool bInited = init(objModuleConfigure);
     SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
 
-    m_nCurScheme = 0;
+    setCurScheme(0);
     clearFlag(resetting_flag);
     return true;
 }

@@ -7,11 +7,15 @@
 // them happens under m_objMutex, or during init/uinit, which have the controller to themselves
 // (the thread is stopped and host calls are not yet, or no longer, allowed; a factory reset
 // holds the mutex across both). The sensor thread therefore:
-//   1. does its one-second wait without the lock;
-//   2. takes the mutex with a try-lock loop, giving up (ending the pass) as soon as a stop
-//      is requested or a busy bit is set. A uinit or reset that stops the thread while it
-//      waits for the mutex is never blocked by it: stop() joins a pass that is about to end;
-//   3. decides and switches under the lock.
+//   1. does its one-second wait without any lock;
+//   2. enters the pass gate (m_objPassMutex, a plain std::mutex) and gives the pass up when
+//      a hold is announced (m_nPassHolds): a reset, uinit or the destructor is about to stop
+//      the thread;
+//   3. inside the gate takes m_objMutex, decides and switches, and leaves the gate.
+// A reset announces its hold and then passes through the gate once, before it takes
+// m_objMutex: from then on no pass waits for m_objMutex, so stopping the thread while the
+// reset holds it cannot deadlock. A stop without m_objMutex held (uinit, the destructor)
+// joins a pass that at worst waits for a host operation to finish.
 // Busy bits (resetting, restoring, switching) are only set by code that holds the mutex, or
 // by init's own first scheme, so a host operation that holds the mutex finds them clear and
 // its 500 ms busy-bit wait never spins while another holder is locked out.
@@ -19,6 +23,8 @@
 #include "SensorTrace.h"
 
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "GThread.h"
 #include "ISensorController.h"
@@ -35,30 +41,23 @@ using namespace SensorKeys;
 const u32 kWorkRecords = 160;
 // Records 1 to 4 of every scheme hold its time window; record 0 the scheme mode.
 const u32 kWindowRecords = 5;
-// Pause between two tries of the sensor thread to take the mutex.
-const long kTryLockPauseUs = 10000;
-
-// Releases a mutex that the pass took with TryLock when the scope ends.
-class AdoptedLock {
-public:
-    explicit AdoptedLock(OVMutex& mutex) : m_rMutex(mutex) {}
-    ~AdoptedLock() { m_rMutex.Unlock(__FILE__, __LINE__); }
-    AdoptedLock(const AdoptedLock&) = delete;
-    AdoptedLock& operator=(const AdoptedLock&) = delete;
-
-private:
-    OVMutex& m_rMutex;
-};
-
 // hour * 100 + minute of a window's start (records 1, 2) or end (records 3, 4).
 u32 windowTime(const KeyVal* p_pScheme, u32 p_nFirst) {
     return 100u * static_cast<u32>(p_pScheme[p_nFirst].value) +
            static_cast<u32>(p_pScheme[p_nFirst + 1].value);
 }
 
+// The steps of a pass of the thread body report as the body, also the pass init runs.
+constexpr SensorOp kSensorThreadOp = {"sensorThread", "int ISensorController::sensorThread()"};
+
 }  // namespace
 
 // ---- switching ----
+
+void ISensorController::setCurScheme(int32_t p_nScheme) {
+    m_nCurScheme = p_nScheme;
+    m_bCurSchemeHasFile.store(static_cast<u32>(p_nScheme) < m_stSysConf.nSchemeSum);
+}
 
 bool ISensorController::isSchemeUsable(int p_nScheme) const {
     return m_ppUserKeyVal != nullptr && p_nScheme >= 0 &&
@@ -73,7 +72,7 @@ int ISensorController::switch_to(int p_nScheme, bool p_bForce) {
     }
     setFlag(switching_flag);
     m_nLastScheme = m_nCurScheme;
-    m_nCurScheme = p_nScheme;
+    setCurScheme(p_nScheme);
     if (p_bForce) {
         // Every record goes to its handler; the cache stays as it is.
         setParameters(m_ppUserKeyVal[p_nScheme], m_nKeyValSum, false);
@@ -96,7 +95,7 @@ int ISensorController::LPR_switch_to(int p_nScheme) {
     }
     setFlag(switching_flag);
     m_nLastScheme = m_nCurScheme;
-    m_nCurScheme = p_nScheme;
+    setCurScheme(p_nScheme);
     // The work array holds the key table's capacity; the scheme never has more records.
     u32 nCount = m_nKeyValSum < kWorkRecords ? m_nKeyValSum : kWorkRecords;
     std::memcpy(m_pstKeyValWork, m_ppUserKeyVal[p_nScheme], nCount * sizeof(KeyVal));
@@ -180,6 +179,7 @@ bool ISensorController::getParamMode(int& p_nMode) {
 // ---- the sensor thread ----
 
 int ISensorController::sensorThread() {
+    SENSOR_OP_IS(kSensorThreadOp);
     return sensorPass(false);
 }
 
@@ -191,23 +191,27 @@ int ISensorController::sensorPass(bool p_bLocked) {
     if (p_bLocked) {
         return schemePass();
     }
-    if (!lockForPass()) {
+    std::unique_lock<std::mutex> objGate(m_objPassMutex);
+    if (m_nPassHolds.load() > 0) {
+        // The thread is about to be stopped: no pass until it is started again.
+        objGate.unlock();
+        std::this_thread::yield();
         return OVS_SUCCESS;
     }
-    AdoptedLock objLock(m_objMutex);
+    OV_LOCK_SCOPE(m_objMutex);
     return schemePass();
 }
 
-bool ISensorController::lockForPass() {
-    while (!m_objMutex.TryLock(__FILE__, __LINE__)) {
-        // A holder that resets, reloads or switches, or a uinit/destructor stopping this
-        // thread, must not wait for this pass: give the pass up.
-        if (m_pSensorThread->isStopRequested() || testFlag(busy_flags_mask)) {
-            return false;
-        }
-        OrvaneTime::wait(OrvaneTime(0, kTryLockPauseUs));
+void ISensorController::holdPasses(bool p_bDrain) {
+    m_nPassHolds.fetch_add(1);
+    if (p_bDrain) {
+        // Waits for a pass that entered the gate before the hold to leave it.
+        std::lock_guard<std::mutex> objGate(m_objPassMutex);
     }
-    return true;
+}
+
+void ISensorController::releasePasses() {
+    m_nPassHolds.fetch_sub(1);
 }
 
 int ISensorController::schemePass() {
@@ -223,8 +227,8 @@ int ISensorController::schemePass() {
     int nScheme = 0;
     int nSchedule = 0;
     int nRet = judgeCurScheme(nScheme, nSchedule);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == judgeCurScheme(nScheme, nSchedule)",
-                  "nScheme(%d)\n", nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet,
+                     "OVS_SUCCESS == judgeCurScheme(nScheme, nSchedule)", "nScheme(%d)\n", nScheme);
     if (!m_bLprMode) {
         return schedulePass(nScheme);
     }
@@ -241,10 +245,10 @@ int ISensorController::dayNightPass() {
     if (m_nCurScheme == nScheme || testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", nScheme);
     int nRet = switch_to(nScheme, false);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                  nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                     "nScheme(%d)\n", nScheme);
     return OVS_SUCCESS;
 }
 
@@ -253,10 +257,10 @@ int ISensorController::schedulePass(int p_nScheme) {
     if (m_nCurScheme == p_nScheme || testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", p_nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", p_nScheme);
     int nRet = switch_to(p_nScheme, false);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                  p_nScheme);
+    SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                     "nScheme(%d)\n", p_nScheme);
     return OVS_SUCCESS;
 }
 
@@ -267,17 +271,17 @@ int ISensorController::lprWindowPass(int p_nScheme, int p_nSchedule) {
     if (testFlag(busy_flags_mask)) {
         return OVS_SUCCESS;
     }
-    SENSOR_DBG("SCHEME: auto switch_to(%d)\n", p_nScheme);
+    SENSOR_DBG_OP(kSensorThreadOp, "SCHEME: auto switch_to(%d)\n", p_nScheme);
     if (m_nLastSchedule == p_nSchedule) {
         int nRet = switch_to(p_nScheme, false);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)", "nScheme(%d)\n",
-                      p_nScheme);
+        SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme)",
+                         "nScheme(%d)\n", p_nScheme);
     } else {
         // Entering a window from outside: every record of the window's scheme is sent again,
         // since the records sent outside the windows were the LPR copies.
         int nRet = switch_to(p_nScheme, true);
-        SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(nScheme, true)",
-                      "nScheme(%d)\n", p_nScheme);
+        SENSOR_ASSERT_OP(kSensorThreadOp, OVS_SUCCESS == nRet,
+                         "OVS_SUCCESS == switch_to(nScheme, true)", "nScheme(%d)\n", p_nScheme);
     }
     m_nLastSchedule = p_nSchedule;
     return OVS_SUCCESS;

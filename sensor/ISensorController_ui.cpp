@@ -14,6 +14,10 @@
 #include "SensorRecordLoad.h"
 #include "XmlString.h"
 
+// The steps of getAllParameters report as getAllParameters.
+constexpr SensorOp kGetAllParametersOp = {"getAllParameters",
+                                          "bool ISensorController::getAllParameters(std::string&)"};
+
 namespace {
 
 // Readiness polls of the video module and the pause between two of them.
@@ -75,8 +79,9 @@ int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
     memset(filename, 0, sizeof(filename));
     snprintf(filename, sizeof(filename), "/tmp/merge_style_ch%d.xml", p_nCameraID);
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT(loadXmlFile(objStyleXmlDoc, filename, TIXML_ENCODING_UTF8),
-                  "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
+    SENSOR_ASSERT_OP(kGetAllParametersOp,
+                     loadXmlFile(objStyleXmlDoc, filename, TIXML_ENCODING_UTF8),
+                     "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
     return getDnaValbyCmdId(objStyleXmlDoc.RootElement(), kKeyMaxShutter, p_nVal);
 }
 
@@ -149,18 +154,21 @@ void ISensorController::appendCorrectedScheme(std::string& p_strParameters) {
     // Only an existing scheme array (a user scheme or the factory copy) can be corrected.
     const bool bValid = m_ppUserKeyVal != nullptr && m_nCurScheme >= 0 &&
                         static_cast<u32>(m_nCurScheme) <= m_stSysConf.nSchemeSum;
-    SENSOR_ASSERT(bValid, "m_nCurScheme >= 0 && m_nCurScheme <= m_stSysConf.nSchemeSum",
-                  "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
+    SENSOR_ASSERT_OP(kGetAllParametersOp, bValid,
+                     "m_nCurScheme >= 0 && m_nCurScheme <= m_stSysConf.nSchemeSum",
+                     "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
     if (!bValid) {
         return;
     }
-    SENSOR_ASSERT(
+    SENSOR_ASSERT_OP(
+        kGetAllParametersOp,
         OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum),
         "OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], "
         "m_nKeyValSum)",
         "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
     keyval_st2str(p_strParameters, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
-    SENSOR_DBG("current scheme: %d\n%s\n", m_nCurScheme, p_strParameters.c_str());
+    SENSOR_DBG_OP(kGetAllParametersOp, "current scheme: %d\n%s\n", m_nCurScheme,
+                  p_strParameters.c_str());
 }
 
 void ISensorController::appendSavedScheme(std::string& p_strParameters) {
@@ -175,6 +183,7 @@ void ISensorController::appendSavedScheme(std::string& p_strParameters) {
 }
 
 bool ISensorController::getAllParameters(std::string& p_strParameters) {
+    SENSOR_OP_IS(kGetAllParametersOp);
     OV_LOCK_SCOPE(m_objMutex);
     int nMaxShutter = kSavedListThreshold;
     const int nRet = readStyleMaxShutter(m_nCameraID, nMaxShutter);

@@ -16,6 +16,11 @@
 #include "XmlString.h"
 #include "sensor.h"
 
+// An edit of a tab reports as updateStyleTab.
+constexpr SensorOp kUpdateStyleTabOp = {
+    "updateStyleTab",
+    "int updateStyleTab(TiXmlDocument*, const char*, const char*, const TiXmlElement*)"};
+
 namespace {
 
 // A detail field value is read into a 10-byte zero-filled buffer: at most 9 characters.
@@ -101,7 +106,8 @@ void applyTabEdit(TiXmlElement* root, TiXmlElement* target, TabEdit edit,
                   const TiXmlElement* content) {
     const bool needsContent = edit == TabEdit::kModify || edit == TabEdit::kAddAfter;
     if (needsContent && content == nullptr) {
-        SENSOR_DBG("edit of tab(%s) without content skipped\n", target->Attribute("key"));
+        SENSOR_DBG_OP(kUpdateStyleTabOp, "edit of tab(%s) without content skipped\n",
+                      target->Attribute("key"));
         return;
     }
     if (needsContent) {
@@ -216,6 +222,7 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
 
 int updateStyleTab(TiXmlDocument* doc_style, const char* operation, const char* tab_key,
                    const TiXmlElement* content) {
+    SENSOR_OP_IS(kUpdateStyleTabOp);
     TiXmlElement* root = doc_style != nullptr ? doc_style->RootElement() : nullptr;
     TiXmlElement* tab_node = root != nullptr ? root->FirstChildElement() : nullptr;
     SENSOR_ASSERT(NULL != tab_node,

@@ -96,7 +96,9 @@ RecordLoadResult loadRecordsByKey(const char* name, const KeyVal* factory, u32 c
         return {RecordLoadState::kSameLayout, 0, 0, 0};  // no key to take from any file
     }
     std::memcpy(out, factory, count * sizeof(KeyVal));
+    // A missing or short file gets the reports of the plain record read.
     if (!OVPath::exists(name)) {
+        SENSOR_ASSERT(false, "file.open(file_name)", "file_name(%s)\n", name);
         return {RecordLoadState::kMissing, 0, 0, count};
     }
     INT64 length = readableLength(name);
@@ -109,6 +111,10 @@ RecordLoadResult loadRecordsByKey(const char* name, const KeyVal* factory, u32 c
         return {RecordLoadState::kUnreadable, 0, 0, count};
     }
     const std::vector<KeyVal> records = decodeRecords(bytes);
+    SENSOR_ASSERT(records.size() >= count, "nSize == sizeof(KeyVal)*p_nKeyValNum",
+                  "file_name(%s) nSize(%d) sizeof(KeyVal) = %d, p_nKeyValNum(%d)\n", name,
+                  static_cast<int>(bytes.size()), static_cast<int>(sizeof(KeyVal)),
+                  static_cast<int>(count));
     if (sameLayout(records, factory, count)) {
         for (u32 i = 0; i < count; ++i) {
             out[i].value = records[i].value;

@@ -17,6 +17,10 @@
 #include "SensorFile.h"
 #include "SensorXmlText.h"
 
+// Steps of initSysConf report as initSysConf.
+constexpr SensorOp kInitSysConfOp = {"initSysConf",
+                                     "int initSysConf(int, const ModuleConfigure&, SysConfig*)"};
+
 namespace {
 
 const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
@@ -86,7 +90,8 @@ void copyModuleText(char* field, size_t room, const std::string& text) {
     memcpy(field, text.data(), length);
     field[length] = '\0';
     if (length < text.size()) {
-        SENSOR_DBG("module text of %zu characters cut to %zu\n", text.size(), length);
+        SENSOR_DBG_OP(kInitSysConfOp, "module text of %zu characters cut to %zu\n", text.size(),
+                      length);
     }
 }
 
@@ -169,8 +174,9 @@ u32 schemeCountOf(const char* detail) {
         return kDefaultSchemeSum;
     }
     if (!isSchemeCount(szValue)) {
-        SENSOR_ALARM("module detail field (%s=%s) is no scheme count: %u schemes used\n",
-                     kSchemeSumField, szValue, kDefaultSchemeSum);
+        SENSOR_ALARM_OP(kInitSysConfOp,
+                        "module detail field (%s=%s) is no scheme count: %u schemes used\n",
+                        kSchemeSumField, szValue, kDefaultSchemeSum);
         return kDefaultSchemeSum;
     }
     u32 nCount = kDefaultSchemeSum;
@@ -226,6 +232,7 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                 SysConfig* p_stSysConf) {
+    SENSOR_OP_IS(kInitSysConfOp);
     return initSysConfImpl(p_nChannelID, p_objModuleConfigure, p_stSysConf, nullptr);
 }
 
@@ -237,9 +244,10 @@ int initSysConfChecked(int p_nChannelID, const ModuleConfigure& p_objModuleConfi
 
 namespace {
 
+// The statements report as initSysConf.
 int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                     SysConfig* p_stSysConf, std::string* p_pBroken) {
-    SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp, NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
     if (p_stSysConf == nullptr) {
         return OVS_SUCCESS;
     }
@@ -259,14 +267,16 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
 
     // Device type of the board.
     MachineInfo machineInfo;
-    SENSOR_ASSERT(SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
-                  "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                  "machineinfo.ini\", machineInfo)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp,
+                     SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
+                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
+                     "machineinfo.ini\", machineInfo)",
+                     "%s", "");
     p_stSysConf->nDeviceType = machineInfo.getDeviceType();
-    SENSOR_ASSERT(isAllowedDeviceType(p_stSysConf->nDeviceType), deviceTypeConditionText(),
-                  "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
-                  p_stSysConf->nDeviceType);
+    SENSOR_ASSERT_OP(kInitSysConfOp, isAllowedDeviceType(p_stSysConf->nDeviceType),
+                     deviceTypeConditionText(),
+                     "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
+                     p_stSysConf->nDeviceType);
 
     // Base style and diversity documents of this device and channel.
     const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
@@ -276,18 +286,20 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
     // The base style becomes the record's style text.
     const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
-    SENSOR_ASSERT(loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
-                  "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
-                  "getFileLen(strStyleFileName.c_str())) > 0",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp,
+                     loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
+                     "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
+                     "getFileLen(strStyleFileName.c_str())) > 0",
+                     "%s", "");
 
     // The diversity document, held only for the merge.
     const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
     char* ui_styleDiversity = allocStyleText(nDivLen);
-    SENSOR_ASSERT(loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
-                  "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
-                  "getFileLen(strStyleDivFileName.c_str())) > 0",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp,
+                     loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
+                     "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
+                     "getFileLen(strStyleDivFileName.c_str())) > 0",
+                     "%s", "");
 
     // Whether both documents are whole, judged before the merge rewrites the style.
     if (p_pBroken != nullptr) {
@@ -299,11 +311,12 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
     }
 
     // Merge the device's edits into the style.
-    SENSOR_ASSERT(OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
-                                            &p_stSysConf->szUIStyle, ui_styleDiversity),
-                  "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
-                  "&p_stSysConf->szUIStyle, ui_styleDiversity)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp,
+                     OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
+                                               &p_stSysConf->szUIStyle, ui_styleDiversity),
+                     "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
+                     "&p_stSysConf->szUIStyle, ui_styleDiversity)",
+                     "%s", "");
 
     free(ui_styleDiversity);
     return OVS_SUCCESS;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostInspect.h"
 #include "OVFunction.h"
 #include "Sandbox.h"
 
@@ -21,7 +22,7 @@ struct CountingBody : function_obj_base<int> {
 };
 
 TEST(FunctionObjTest, CopiesOnSeveralThreadsShareOneBodyDeletedOnceByTheLastCopy) {
-    const int live = RefCountManager::getInstance().liveCounters();
+    const int live = hostfw::liveRefCounters();
     auto* first = new function<int>(new CountingBody());
     auto* second = new function<int>(*first);
     std::vector<std::thread> threads;
@@ -41,7 +42,7 @@ TEST(FunctionObjTest, CopiesOnSeveralThreadsShareOneBodyDeletedOnceByTheLastCopy
     EXPECT_EQ((*second)(), 801);
     delete second;
     EXPECT_EQ(g_deletions, 1);
-    EXPECT_EQ(RefCountManager::getInstance().liveCounters(), live);
+    EXPECT_EQ(hostfw::liveRefCounters(), live);
 }
 
 TEST(FunctionObjTest, NullObjectPrintsTheReportAndThrowsItsText) {

@@ -267,6 +267,44 @@ TEST_F(LifeTest, ResetToLastParametersSendsBackOnlyWhatChangedSinceTheFlush) {
     EXPECT_TRUE(processorSets().empty());
 }
 
+TEST_F(LifeTest, ResetToLastParametersTakesNoLockForTheFactoryAndReadsThroughTheFileRead) {
+    initWith();
+    ASSERT_TRUE(ctl->setParamScheme(4));  // the factory scheme
+    seam->mutex().Lock(__FILE__, __LINE__);
+    auto reload = std::async(std::launch::async, [&] { return ctl->resetToLastParameters(); });
+    const bool returned = reload.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    seam->mutex().Unlock(__FILE__, __LINE__);
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(reload.get());
+
+    // Missing file: the read's own report; the cache stays and nothing is sent.
+    ASSERT_TRUE(ctl->setParamScheme(0));
+    const int brightness = cached(0, 34);
+    ASSERT_EQ(0, ctl->setParameter(34, brightness + 5, true));
+    const std::string saved = sandbox->readFile(paramFile(0));
+    sandbox->remove(paramFile(0));
+    processorSets();
+    StdoutCapture capture;
+    EXPECT_TRUE(ctl->resetToLastParameters());
+    EXPECT_NE(std::string::npos,
+              capture.stop().find("file.open(file_name)   ~~~Assertion failed."));
+    EXPECT_TRUE(processorSets().empty());
+    EXPECT_EQ(brightness + 5, cached(0, 34));
+
+    // Short file: the records it holds come back; the last one keeps the cached value.
+    const u32 last = seam->userKeyVal()[0][seam->keyValSum() - 1].key;
+    const int lastValue = cached(0, last);
+    ASSERT_EQ(0, ctl->setParameter(last, lastValue + 1, true));
+    sandbox->writeFile(paramFile(0), saved.substr(0, saved.size() - sizeof(KeyVal)));
+    processorSets();
+    StdoutCapture shortRead;
+    EXPECT_TRUE(ctl->resetToLastParameters());
+    EXPECT_NE(std::string::npos,
+              shortRead.stop().find("nSize == sizeof(KeyVal)*p_nKeyValNum   ~~~Assertion failed."));
+    EXPECT_EQ((Sets{{34, brightness}}), processorSets());
+    EXPECT_EQ(lastValue + 1, cached(0, last));
+}
+
 TEST_F(LifeTest, ResetParametersRebuildsEverySchemeOfTheChannelKindFromTheFactory) {
     initWith();
     editFile(1, 34, 61);

@@ -145,12 +145,14 @@ TEST_F(SchemeTest, LprFollowsDayNightOutsideWindowsAndResendsOnEnteringOne) {
     EXPECT_EQ((Sets{{34, 30}, {2337, 50}, {144, 2}}), processorSets());
 }
 
-TEST_F(SchemeTest, StopEndsAPassThatWaitsForTheMutex) {
+TEST_F(SchemeTest, AHeldGateLetsAStopUnderTheMutexEndWithoutASwitch) {
+    // What a reset does: hold and drain the gate, take the mutex, stop the thread.
     automatic(2);
-    iasim::setDNState(0, 1);
-    seam->mutex().Lock(__FILE__, __LINE__);
     ASSERT_TRUE(seam->thread()->start());
-    OrvaneTime::wait(OrvaneTime(20, 0));  // a few passes reach the try-lock loop
+    seam->holdPasses(true);
+    iasim::setDNState(0, 1);  // a pass that ran now would switch to scheme 1
+    seam->mutex().Lock(__FILE__, __LINE__);
+    OrvaneTime::wait(OrvaneTime(20, 0));  // a few passes meet the hold
     std::atomic<bool> stopped{false};
     std::thread stopper([&] {
         seam->thread()->stop();
@@ -163,6 +165,7 @@ TEST_F(SchemeTest, StopEndsAPassThatWaitsForTheMutex) {
     const bool stoppedWhileHeld = stopped;
     seam->mutex().Unlock(__FILE__, __LINE__);
     stopper.join();
+    seam->releasePasses();
     EXPECT_TRUE(stoppedWhileHeld);
     EXPECT_EQ(0, seam->curScheme());
 }

@@ -18,7 +18,3 @@ void OVMutex::Lock(const char*, int) {
 void OVMutex::Unlock(const char*, int) {
     pthread_mutex_unlock(&m_mutex);
 }
-
-bool OVMutex::TryLock(const char*, int) {
-    return pthread_mutex_trylock(&m_mutex) == 0;
-}

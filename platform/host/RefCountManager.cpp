@@ -2,13 +2,20 @@
 
 #include <unordered_map>
 
+#include "HostInspect.h"
+
 namespace {
 
-// Live counters by object address; guarded by the manager's mutex. Like the manager, it is
-// never destroyed, so function objects released during process exit still find it.
+// Live counters by object address; guarded by registryMutex(). Like the manager, neither is
+// ever destroyed, so function objects released during process exit still find them.
 std::unordered_map<void*, ref_count*>& registry() {
     static auto* counters = new std::unordered_map<void*, ref_count*>;
     return *counters;
+}
+
+std::mutex& registryMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 }  // namespace
@@ -48,7 +55,7 @@ ref_count* RefCountManager::retrieveRefCount(void* p, const char*) {
     if (p == nullptr) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> guard(m_mutex);
+    std::lock_guard<std::mutex> guard(registryMutex());
     auto found = registry().find(p);
     if (found != registry().end()) {
         ref_count* counter = found->second;
@@ -71,7 +78,7 @@ void RefCountManager::returnbackRefCount(ref_count* counter, const char*) {
         return;
     }
     {
-        std::lock_guard<std::mutex> guard(m_mutex);
+        std::lock_guard<std::mutex> guard(registryMutex());
         auto found = registry().find(counter->getPointer());
         if (found != registry().end() && found->second == counter) {
             registry().erase(found);
@@ -80,7 +87,7 @@ void RefCountManager::returnbackRefCount(ref_count* counter, const char*) {
     delete counter;
 }
 
-int RefCountManager::liveCounters() {
-    std::lock_guard<std::mutex> guard(m_mutex);
+int hostfw::liveRefCounters() {
+    std::lock_guard<std::mutex> guard(registryMutex());
     return static_cast<int>(registry().size());
 }

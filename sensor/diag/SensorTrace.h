@@ -4,6 +4,8 @@
 #ifndef SENSOR_TRACE_H
 #define SENSOR_TRACE_H
 
+#include <string_view>
+
 #include "SensorDiag.h"
 
 #ifndef SENSOR_SOURCE_NAME
@@ -26,34 +28,51 @@ void sensorAssertFailed(const char* condition, const char* file, const char* fun
                         const char* signature, int line, const char* fmt, ...)
     __attribute__((format(printf, 6, 7)));
 
-#define SENSOR_DBG(...) \
-    sensorTrace(kTraceDbg, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_DBG_C(color, ...) \
-    sensorTrace(kTraceDbg, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_INFO(...) \
-    sensorTrace(kTraceInfo, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_INFO_C(color, ...) \
-    sensorTrace(kTraceInfo, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_WARN(...) \
-    sensorTrace(kTraceWarn, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_ERR(...) \
-    sensorTrace(kTraceErr, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_ALARM(...) \
-    sensorTrace(kTraceAlarm, kColorRed, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_TRACE(...) \
-    sensorTrace(kTracePlain, kColorNone, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
-#define SENSOR_TRACE_C(color, ...) \
-    sensorTrace(kTracePlain, color, SENSOR_SOURCE_NAME, __func__, __LINE__, __VA_ARGS__)
+// The operation a statement reports under: its bare name (console header, log record) and
+// its full signature (the abort text). A statement written in an operation reports under that
+// function (SENSOR_HERE). A helper that carries out a step of an operation is given the
+// operation's SensorOp (the _OP statements), so that headers, log records and aborts name the
+// operation people grep for, never the helper.
+struct SensorOp {
+    const char* name;
+    const char* signature;
+};
+#define SENSOR_HERE (SensorOp{__func__, __PRETTY_FUNCTION__})
+// In the operation itself: checks at compile time that `op` describes this very function.
+#define SENSOR_OP_IS(op)                                                   \
+    static_assert(std::string_view(__PRETTY_FUNCTION__) == (op).signature, \
+                  "the statements' operation is this function")
+
+#define SENSOR_TRACE_AT(op, kind, color, ...) \
+    sensorTrace(kind, color, SENSOR_SOURCE_NAME, (op).name, __LINE__, __VA_ARGS__)
+
+#define SENSOR_DBG_OP(op, ...) SENSOR_TRACE_AT(op, kTraceDbg, kColorNone, __VA_ARGS__)
+#define SENSOR_ERR_OP(op, ...) SENSOR_TRACE_AT(op, kTraceErr, kColorNone, __VA_ARGS__)
+#define SENSOR_TRACE_C_OP(op, color, ...) SENSOR_TRACE_AT(op, kTracePlain, color, __VA_ARGS__)
+
+#define SENSOR_DBG(...) SENSOR_DBG_OP(SENSOR_HERE, __VA_ARGS__)
+#define SENSOR_DBG_C(color, ...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceDbg, color, __VA_ARGS__)
+#define SENSOR_INFO(...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceInfo, kColorNone, __VA_ARGS__)
+#define SENSOR_INFO_C(color, ...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceInfo, color, __VA_ARGS__)
+#define SENSOR_WARN(...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceWarn, kColorNone, __VA_ARGS__)
+#define SENSOR_WARN_OP(op, ...) SENSOR_TRACE_AT(op, kTraceWarn, kColorNone, __VA_ARGS__)
+#define SENSOR_ERR(...) SENSOR_ERR_OP(SENSOR_HERE, __VA_ARGS__)
+#define SENSOR_ALARM(...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceAlarm, kColorRed, __VA_ARGS__)
+#define SENSOR_ALARM_OP(op, ...) SENSOR_TRACE_AT(op, kTraceAlarm, kColorRed, __VA_ARGS__)
+#define SENSOR_TRACE(...) SENSOR_TRACE_AT(SENSOR_HERE, kTracePlain, kColorNone, __VA_ARGS__)
+#define SENSOR_TRACE_C(color, ...) SENSOR_TRACE_C_OP(SENSOR_HERE, color, __VA_ARGS__)
 
 // Evaluates `cond` once; when false, reports `text` (the condition as the system quotes it)
-// and the formatted message, then goes on unless the assertion switch is on. An empty
-// message is written SENSOR_ASSERT(cond, text, "%s", "").
-#define SENSOR_ASSERT(cond, text, ...)                                                            \
-    do {                                                                                          \
-        if (!(cond)) {                                                                            \
-            sensorAssertFailed(text, SENSOR_SOURCE_NAME, __func__, __PRETTY_FUNCTION__, __LINE__, \
-                               __VA_ARGS__);                                                      \
-        }                                                                                         \
+// and the formatted message under `op`, then goes on unless the assertion switch is on. An
+// empty message is written SENSOR_ASSERT(cond, text, "%s", "").
+#define SENSOR_ASSERT_OP(op, cond, text, ...)                                                   \
+    do {                                                                                        \
+        if (!(cond)) {                                                                          \
+            const SensorOp stSensorOp = (op);                                                   \
+            sensorAssertFailed(text, SENSOR_SOURCE_NAME, stSensorOp.name, stSensorOp.signature, \
+                               __LINE__, __VA_ARGS__);                                          \
+        }                                                                                       \
     } while (0)
+#define SENSOR_ASSERT(cond, text, ...) SENSOR_ASSERT_OP(SENSOR_HERE, cond, text, __VA_ARGS__)
 
 #endif

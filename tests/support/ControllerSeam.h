@@ -51,6 +51,8 @@ public:
     }
     int switchTo(int scheme, bool force) { return c.switch_to(scheme, force); }
     int sensorThreadPass() { return c.sensorThread(); }
+    void holdPasses(bool drain) { c.holdPasses(drain); }
+    void releasePasses() { c.releasePasses(); }
 
     // Prepares the scheme arrays and the key table the way init does, without styles or
     // files: `schemes` user schemes plus the factory copy, each holding `factory`.
