@@ -4,6 +4,7 @@
 
 #include <string>
 
+// A device type id and the ids the library tells apart.
 class DeviceType {
 public:
     enum {
@@ -24,21 +25,26 @@ public:
         DOMECORE_THERMAL_DEVICE = 104,
     };
     DeviceType() : m_nId(0) {}
-    void setDeviceTypeId(int id) { m_nId = id; }
-    int getDeviceTypeId() const { return m_nId; }
+    void setDeviceTypeId(int id) { m_nId = id; }   // sets the id
+    int getDeviceTypeId() const { return m_nId; }  // the id
 
 private:
     int m_nId;
 };
 
+// The board's machine information: device type, hardware model and code.
 class MachineInfo {
 public:
     MachineInfo() : m_nDeviceType(0) {}
-    int getDeviceType() const { return m_nDeviceType; }
-    void setDeviceType(int type) { m_nDeviceType = type; }
+    int getDeviceType() const { return m_nDeviceType; }     // deviceType (a DeviceType id)
+    void setDeviceType(int type) { m_nDeviceType = type; }  // sets deviceType
+    // hardwareModel
     const std::string& getHardwareModel() const { return m_strHardwareModel; }
+    // Sets hardwareModel.
     void setHardwareModel(const std::string& model) { m_strHardwareModel = model; }
+    // hardwareCode
     const std::string& getHardwareCode() const { return m_strHardwareCode; }
+    // Sets hardwareCode.
     void setHardwareCode(const std::string& code) { m_strHardwareCode = code; }
 
 private:
@@ -47,6 +53,7 @@ private:
     std::string m_strHardwareCode;
 };
 
+// Reader of machineinfo.ini.
 class SystemInfoParser {
 public:
     // Reads deviceType (decimal), hardwareModel and hardwareCode; unknown names are ignored.

@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+// One sensor module of the board: id, detail text and parameter text.
 class ModuleConfigure {
 public:
     ModuleConfigure() : m_nModuleId(0) {}
-    int getModuleId() const { return m_nModuleId; }
-    void setModuleId(int id) { m_nModuleId = id; }
+    int getModuleId() const { return m_nModuleId; }  // module id
+    void setModuleId(int id) { m_nModuleId = id; }   // sets the module id
+    // Detail text, fields written "(name=value)".
     const std::string& getDetail() const { return m_strDetail; }
-    void setDetail(const std::string& detail) { m_strDetail = detail; }
-    const std::string& getParameters() const { return m_strParameters; }
-    void setParameters(const std::string& parameters) { m_strParameters = parameters; }
+    void setDetail(const std::string& detail) { m_strDetail = detail; }   // sets the detail text
+    const std::string& getParameters() const { return m_strParameters; }  // parameter text
+    void setParameters(const std::string& parameters) { m_strParameters = parameters; }  // sets it
 
 private:
     int m_nModuleId;
@@ -21,6 +23,7 @@ private:
     std::string m_strParameters;
 };
 
+// Reader of moduleConfig.xml.
 class ModuleConfigureParser {
 public:
     // Appends, in document order, the <module> elements under the root whose hardwareModel

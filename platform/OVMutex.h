@@ -4,13 +4,16 @@
 
 #include <pthread.h>
 
+// A mutex of the host framework.
 class OVMutex {
 public:
     OVMutex();
     ~OVMutex();
     OVMutex(const OVMutex&) = delete;
     OVMutex& operator=(const OVMutex&) = delete;
+    // Waits for and takes the mutex.
     void Lock(const char* file, int line);
+    // Releases the mutex held by the caller.
     void Unlock(const char* file, int line);
 
 private:

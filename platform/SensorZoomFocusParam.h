@@ -2,11 +2,12 @@
 #ifndef SENSOR_ZOOM_FOCUS_PARAM_H
 #define SENSOR_ZOOM_FOCUS_PARAM_H
 
+// The zoom/focus parameters of a channel.
 class SensorZoomFocusParam {
 public:
     SensorZoomFocusParam() : m_bLockZoomFocusEnable(false) {}
-    bool getLockZoomFocusEnable() const { return m_bLockZoomFocusEnable; }
-    void setLockZoomFocusEnable(bool enable) { m_bLockZoomFocusEnable = enable; }
+    bool getLockZoomFocusEnable() const { return m_bLockZoomFocusEnable; }         // lens lock on
+    void setLockZoomFocusEnable(bool enable) { m_bLockZoomFocusEnable = enable; }  // sets it
 
 private:
     bool m_bLockZoomFocusEnable;

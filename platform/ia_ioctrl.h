@@ -17,8 +17,10 @@ typedef enum {
     IA_CMD_OPT_GET_EXEC_STATUS = 4,  // receives the command's execution status
 } ia_cmd_opt_e;
 
-// Command numbers. Every command number of the key table converts to this type.
+// Command numbers. Every command number converts to this type: its enumerators span the
+// whole range of int (the least and the greatest), so no number a caller passes is out of it.
 typedef enum {
+    IA_CMD_LEAST = -2147483647 - 1,
     IA_CMD_NONE = 0,
     IA_CMD_DN_STATE = 153,
     IA_CMD_EXPOSURE_STRATEGY = 225,
@@ -34,24 +36,24 @@ typedef enum {
 
 // Commands whose ranges depend on the sensor (filled by 4112 with IA_CMD_OPT_GET).
 typedef struct {
-    int cmd_cnt;
-    int cmd_list[16];
+    int cmd_cnt;       // number of valid entries, at most 16
+    int cmd_list[16];  // the command numbers
 } ia_dynamic_cmds_st;
 
 // Range of one command (filled with IA_CMD_OPT_GET_PARAM_RNAGE). param_type 0: discrete items.
 typedef struct {
-    int param_type;
-    int def_val;
-    int min_val;
-    int max_val;
-    int items_cnt;
-    int item[64];
+    int param_type;  // 0: a list of discrete values
+    int def_val;     // default value
+    int min_val;     // smallest value
+    int max_val;     // largest value
+    int items_cnt;   // number of valid items, at most 64
+    int item[64];    // the allowed values, smallest first
 } ia_dynamic_params_attr_st;
 
 // Record of the sensor check command 2816: three request numbers, then the result.
 typedef struct {
-    int param[3];
-    int result;
+    int param[3];  // the three numbers of the check request
+    int result;    // written by the processor for option 1
 } ia_sensor_check_st;
 
 #ifdef __cplusplus

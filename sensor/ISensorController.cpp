@@ -11,6 +11,7 @@
 #include "ISensorController.h"
 #include "MachineInfo.h"
 #include "OVFunction.h"
+#include "TarnisVersion.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ ISensorController::ISensorController()
       m_nKeyValSum(0),
       m_pstKeyValWork(nullptr),
       m_pKeyCmdMap(nullptr),
-      m_nVersion(8),
+      m_nVersion(TARNIS_PARAM_FILE_VERSION),
       m_pVideoStreamModule(nullptr),
       m_nFlags(0),
       m_nPassHolds(0),
@@ -92,12 +93,19 @@ ISensorController::~ISensorController() {
         // No pass starts again; the one that runs is joined by stop().
         holdPasses(false);
         m_pSensorThread->stop();
+        // A controller the host never uinit-ed still owns its arrays and style text.
+        releaseAll();
         delete m_pSensorThread;
         m_pSensorThread = nullptr;
     }
 }
 
 void ISensorController::setChannelID(int id) {
+    // Channel ids are 1-based; the processor is called with id - 1.
+    SENSOR_ASSERT(id >= 1, "id >= 1", "channel id(%d) refused\n", id);
+    if (id < 1) {
+        return;
+    }
     m_nCameraID = id;
     if (m_objMachineInfo.getDeviceType() == DeviceType::THERMAL_DEVICE) {
         m_nCameraID = kThermalChannel;

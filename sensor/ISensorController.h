@@ -38,10 +38,15 @@ typedef int (ISensorController::*KeyHandler)(u32 p_nKey, u32 p_nDir, void* p_pVa
 
 // One row of the key-command table. Names are NUL-padded and read within their fields.
 struct keycmd {
+    // Parameter key.
     u32 key;
+    // Processor command the key is applied with.
     u32 ia_cmd;
+    // Member that applies the key; null for keys that are only stored.
     KeyHandler handler;
+    // Key name, such as "KEY_BRIGHTNESS".
     char szKeyName[32];
+    // Handler name, such as "&ISensorController::doIaCmd".
     char szFuncName[64];
 };
 
@@ -58,15 +63,19 @@ enum SensorFlagBits : u32 {
 
 // Whether the UI offers the Beaway function; one flag for the whole process.
 extern TARNIS_API bool g_bShoWBeawayFalg;
+// Sets g_bShoWBeawayFalg.
 TARNIS_API void setshowBeawayFalg(bool value);
+// The value of g_bShoWBeawayFalg.
 TARNIS_API bool getshowBeawayFalg();
 
+// The controller of one video channel: see the file description for the
+// sequence a host follows and for the locking.
 class TARNIS_API ISensorController {
 public:
     // ---- construction and small accessors ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
-    // Stops and deletes the thread; does not release the parameter arrays (uinit does).
+    // Stops and deletes the thread, then releases whatever uinit would have released.
     ~ISensorController();
     ISensorController(const ISensorController&) = delete;
     ISensorController& operator=(const ISensorController&) = delete;
@@ -79,6 +88,7 @@ public:
     int getSensorType();
     // 1 once init has finished, else 0.
     int getSensorStatus();
+    // Kept for hosts that call it; prints nothing.
     void printDebugMsg();
 
     // ---- lifecycle ----
@@ -91,6 +101,8 @@ public:
     // ---- parameters (each takes the mutex) ----
     // Applies a "(key,value)..." text; 0 or the negated key of the record that stopped it.
     int setParameters(const std::string& p_strParameters, bool p_bSave);
+    // Applies one key (as setParameters of "(key,value)"); 0, or the negated key
+    // when it was refused. p_bSave also stores the value in the current scheme.
     int setParameter(int p_nKey, int p_nVal, bool p_bSave);
     // The current scheme's cached value, else the processor's.
     bool getParameter(int p_nKey, int& p_nVal);
@@ -109,114 +121,205 @@ public:
     int flush();
 
     // ---- schemes and parameter mode (each takes the mutex) ----
+    // Applies scheme p_nScheme (0-based) and makes it current, waiting while a reset,
+    // restore or switch is in progress; false for a scheme that does not exist.
     bool setParamScheme(int p_nScheme);
+    // The current scheme.
     bool getParamScheme(int& p_nScheme);
+    // Parameter mode: 0 manual, 1 by time schedule, 2 by day/night state (the sensor
+    // thread switches schemes in 1 and 2); waits like setParamScheme.
     bool setParamMode(int p_nMode);
+    // The current parameter mode.
     bool getParamMode(int& p_nMode);
 
     // ---- restore and reset ----
+    // Sends the current scheme's cached value of p_nKey to the processor again; 0, or
+    // -1 when the key is not a parameter of the channel.
     int restore(int p_nKey);
+    // Restores the focus mode and then the exposure mode (restore of each).
     bool restoreAeMode();
+    // Reloads the current scheme's parameter file and applies it.
     bool resetToLastParameters();
+    // Back to factory state: applies the factory scheme, deletes the channel's
+    // parameter files and initialises the channel again.
     bool resetParameters();
 
     // ---- UI documents and ranges ----
+    // The channel's UI style document, rewritten from the processor's current
+    // ranges once the video module reports the processor ready.
     std::string getUIStyleFile();
+    // The common UI text of a language.
     std::string getUICommonFile(int nLanguageId);
+    // The UI language document of a language.
     std::string getUILanguageFile(int nLanguageId);
+    // The current scheme as a "(key,value)..." text, live and corrected against the
+    // processor's limits or as last saved, depending on the style's maximum shutter.
     bool getAllParameters(std::string& p_strParameters);
+    // A processor command's default value and its list of allowed values.
     bool getSensorParamRange(int p_nCmd, int& p_nDefault, std::string& p_strRange);
+    // A processor command's execution status.
     bool getCmdExecStatus(int p_nCmd, int& p_nVal);
 
     // ---- named parameter accessors (through the engine) ----
+    // Reads KEY_DN_MODE of the current scheme, through the engine.
     bool getDNMode(int& p_nVal);
+    // Sets and saves KEY_DN_MODE, through the engine.
     bool setDNMode(int p_nVal);
+    // Reads KEY_WDR_MODE of the current scheme, through the engine.
     bool getWDRSwitch(int& p_nVal);
+    // Sets and saves KEY_WDR_MODE, through the engine.
     bool setWDRSwitch(int& p_nVal);
+    // Reads KEY_WDR_STRG of the current scheme, through the engine.
     bool getWDRStrength(int& p_nVal);
+    // Sets and saves KEY_WDR_STRG, through the engine.
     bool setWDRStrength(int& p_nVal);
+    // Reads KEY_HLC_SWITCH of the current scheme, through the engine.
     bool getHLCSwitch(int& p_nVal);
+    // Sets and saves KEY_HLC_SWITCH, through the engine.
     bool setHLCSwitch(int& p_nVal);
+    // Reads KEY_HLC_STRG of the current scheme, through the engine.
     bool getHLCStrength(int& p_nVal);
+    // Sets and saves KEY_HLC_STRG, through the engine.
     bool setHLCStrength(int& p_nVal);
+    // Reads KEY_BLC_SWITCH of the current scheme, through the engine.
     bool getBLCSwitch(int& p_nVal);
+    // Sets and saves KEY_BLC_SWITCH, through the engine.
     bool setBLCSwitch(int& p_nVal);
+    // Reads KEY_BLC_STRG of the current scheme, through the engine.
     bool getBLCStrength(int& p_nVal);
+    // Sets and saves KEY_BLC_STRG, through the engine.
     bool setBLCStrength(int& p_nVal);
+    // Reads KEY_DEFLG_SWITCH of the current scheme, through the engine.
     bool getDefogSwitch(int& p_nVal);
+    // Sets and saves KEY_DEFLG_SWITCH, through the engine.
     bool setDefogSwitch(int& p_nVal);
+    // Reads KEY_DEFLG_STRG of the current scheme, through the engine.
     bool getDefogStrength(int& p_nVal);
+    // Sets and saves KEY_DEFLG_STRG, through the engine.
     bool setDefogStrength(int& p_nVal);
+    // Reads KEY_2D_NR_SWITCH of the current scheme, through the engine.
     bool get2DSwitch(int& p_nVal);
+    // Sets and saves KEY_2D_NR_SWITCH, through the engine.
     bool set2DSwitch(int& p_nVal);
+    // Reads KEY_2D_NR_MODE of the current scheme, through the engine.
     bool get2DMode(int& p_nVal);
+    // Sets and saves KEY_2D_NR_MODE, through the engine.
     bool set2DMode(int& p_nVal);
+    // Reads KEY_2D_NR_STRG_A of the current scheme, through the engine.
     bool get2DAutoMaxStrength(int& p_nVal);
+    // Sets and saves KEY_2D_NR_STRG_A, through the engine.
     bool set2DAutoMaxStrength(int& p_nVal);
+    // Reads KEY_2D_NR_STRG_M of the current scheme, through the engine.
     bool get2DManualMaxStrength(int& p_nVal);
+    // Sets and saves KEY_2D_NR_STRG_M, through the engine.
     bool set2DManualMaxStrength(int& p_nVal);
+    // Reads KEY_3D_NR_SWITCH of the current scheme, through the engine.
     bool get3DSwitch(int& p_nVal);
+    // Sets and saves KEY_3D_NR_SWITCH, through the engine.
     bool set3DSwitch(int& p_nVal);
+    // Reads KEY_3D_NR_MODE of the current scheme, through the engine.
     bool get3DMode(int& p_nVal);
+    // Sets and saves KEY_3D_NR_MODE, through the engine.
     bool set3DMode(int& p_nVal);
+    // Reads KEY_3D_NR_STRG_A of the current scheme, through the engine.
     bool get3DAutoMaxStrength(int& p_nVal);
+    // Sets and saves KEY_3D_NR_STRG_A, through the engine.
     bool set3DAutoMaxStrength(int& p_nVal);
+    // Reads KEY_3D_NR_STRG_M of the current scheme, through the engine.
     bool get3DManualMaxStrength(int& p_nVal);
+    // Sets and saves KEY_3D_NR_STRG_M, through the engine.
     bool set3DManualMaxStrength(int& p_nVal);
+    // Reads KEY_BEAWAY of the current scheme, through the engine.
     bool getBeaway(int& p_nVal);
+    // Sets and saves KEY_BEAWAY, through the engine.
     bool setBeaway(int& p_nVal);
+    // Reads KEY_MIRROR of the current scheme.
     bool getMirrorValue(int& p_nVal);
     // Sets the mirror and writes the current scheme's file at once.
     bool setMirrorMode(int p_nVal);
     // Illuminators: switching one on switches the other off first.
     bool setIRSwitch(int p_nVal);
+    // White light on or off (switching it on switches the infrared light off).
     bool setWhiteSwitch(int p_nVal);
+    // KEY_WHITE_MODE, through the engine.
     bool setWhiteMode(int p_nVal);
     // 0 to 3; anything else is refused.
     bool setLightType(int p_nVal);
     // Shutter steps: the maximum-shutter range of the processor (at most 30 values).
     bool getShutterValue(int& p_nIndex);
+    // Selects shutter step p_nIndex of the maximum-shutter range.
     bool setShutterValue(int p_nIndex);
+    // One shutter step up.
     bool shutterUp();
+    // One shutter step down.
     bool shutterDown();
 
     // ---- direct controls (processor only, no lock, no cache) ----
+    // Manual focus, then one step far.
     bool focusFar();
+    // Manual focus, then one step near.
     bool focusNear();
+    // Iris exposure mode, then one iris step open.
     bool irisUp();
+    // Iris exposure mode, then one iris step closed.
     bool irisDown();
+    // One zoom step in.
     bool zoomIn();
+    // One zoom step out.
     bool zoomOut();
+    // Zoom motor position.
     bool setZoomValue(int p_nVal);
     // Motor position, and the zoom ratio in thousandths (left alone beyond the table).
     bool getZoomValue(int& p_nPosition, int& p_nRatio);
+    // Tells the processor whether the PTZ is moving.
     bool setPTZRunState(int p_nVal);
+    // Focus motor position.
     bool setFocusValue(int p_nVal);
+    // Focus motor position.
     bool getFocusValue(int& p_nVal);
+    // Focus mode (1 manual).
     bool setFocusMode(int p_nVal);
+    // Focus mode.
     bool getFocusMode(int& p_nVal);
+    // Day/night state of the processor (0 day).
     bool setDNState(int p_nVal);
     // The processor's current day/night state (0 day).
     bool getDNState(int& p_nVal);
+    // The processor's auto-focus statistic.
     bool getAFStatistic(unsigned int& p_nVal);
+    // The processor's WDR mode.
     bool getWDR(int& p_nVal);
+    // Exposure strategy of the processor.
     bool setExposureStrategy(int& p_nVal);
+    // The processor's infrared light switch.
     bool getIRSwitch(int& p_nVal);
+    // The processor's white light switch.
     bool getWhiteSwitch(int& p_nVal);
+    // The processor's white light mode.
     bool getWhiteMode(int& p_nVal);
+    // The processor's light type.
     bool getLightType(int& p_nVal);
+    // The processor's iris position.
     bool getIrisValue(int& p_nVal);
     // 256..25600 as given; below as 256; above as 1048576.
     bool setIrisValue(int p_nVal);
+    // Whether the processor reports its heater on.
     bool getHeatStatus(bool& p_bVal);
+    // The processor's version text (at most 49 characters).
     bool getCameraVerInf(std::string& p_strVersion);
 
     // ---- flags and parameter objects ----
+    // Whether the UI offers WDR on this channel.
     void setShowWDRFalg(bool p_bVal);
+    // Whether the UI offers WDR on this channel.
     bool getShowWDRFalg(bool& p_bVal);
+    // Sets the process-wide Beaway flag (setshowBeawayFalg).
     void setShowBeawayFalg(bool p_bVal);
+    // The process-wide Beaway flag (getshowBeawayFalg).
     bool getShowBeawayFalg(bool& p_bVal);
+    // A copy of the channel's zoom/focus parameters; 0.
     int getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
+    // Replaces the channel's zoom/focus parameters; 0.
     int setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam);
 
 private:
@@ -254,6 +357,11 @@ private:
     int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
     // Stores an applied record in the current scheme.
     void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
+    // Keys whose cached value the processor does not have (a switch stopped before them):
+    // never skipped as unchanged until applied again.
+    void markUnapplied(const KeyVal* p_pKeyval, u32 p_nFirst, u32 p_nCount);
+    bool isUnapplied(u32 p_nKey) const;
+    void clearUnapplied(u32 p_nKey);
 
     // ---- key handlers ----
     int doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal);
@@ -271,6 +379,10 @@ private:
     // handler internals
     // The current scheme's cached value of a key, 0 when it is not cached.
     u32 cachedOrZero(u32 p_nKey);
+    // Whether the zoom/focus lock holds the lens commands back (read under its own lock).
+    bool zoomFocusLocked() const;
+    // Processor sets that doIaCmd saw refused on the calling thread so far.
+    u32 refusedSets() const;
 
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
@@ -311,6 +423,7 @@ private:
     // lifecycle internals
     // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
     // markers; parameter files of every scheme; WDR and Beaway from the video module.
+    void initSteps(const ModuleConfigure& p_objModuleConfigure);
     void initAllocSchemes();
     // Judges the device data (m_bDeviceDataBroken) and says why, once, when it is broken.
     void initJudgeDeviceData(const std::string& p_strBroken);
@@ -326,6 +439,9 @@ private:
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
     void releaseArrays();
+    // Releases everything init allocated and forgets the current scheme; the thread is
+    // stopped (uinit, the destructor, and an init that a host exception ends).
+    void releaseAll();
     // Removes this channel kind's parameter files.
     void removeParamFiles();
     // Whether a user scheme's parameter file exists.
@@ -391,13 +507,19 @@ private:
     u32 m_nKeyCmdNum;
     int32_t m_nLastSchedule;
     bool m_bLprMode;
-    bool m_bShowWDRFalg;
+    // Written by a direct control on a host thread, read by handlers on others.
+    std::atomic<bool> m_bShowWDRFalg;
     bool m_bScheduleScheme;
     bool m_bAutoScheme;
     bool m_bisLimitedIrPower;
     // The style or diversity document is broken: no parameter file is written or removed.
     bool m_bDeviceDataBroken;
+    // Copied in and out by host threads while the handlers read it: under its own lock, as
+    // the direct controls take no controller lock.
+    mutable std::mutex m_objZoomFocusMutex;
     SensorZoomFocusParam m_stSensorZoomFocusParam;
+    // See markUnapplied; under the same discipline as the caches.
+    std::vector<u32> m_vecUnappliedKeys;
 };
 
 #endif

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ISensorController.h"
+#include "IaRecordCmds.h"
 #include "SensorKeys.h"
 #include "StringHandler.h"
 #include "ia_ioctrl.h"
@@ -63,7 +64,7 @@ static_assert(kZoomSteps == 16, "one position per whole zoom ratio 1x to 16x");
 
 // Shutter step list capacity and the camera version buffer.
 const u32 kMaxShutterSteps = 30;
-const size_t kVersionBufSize = 50;
+const size_t kVersionBufSize = kIaCameraVersionBytes;
 
 // Zoom ratio in thousandths of a motor position, interpolated inside its segment. False
 // (ratio untouched) for a position beyond the table.
@@ -426,11 +427,13 @@ bool ISensorController::getShowBeawayFalg(bool& p_bVal) {
 }
 
 int ISensorController::getSensorZoomFocusParam(SensorZoomFocusParam& p_objParam) {
+    std::lock_guard<std::mutex> objLock(m_objZoomFocusMutex);
     p_objParam = m_stSensorZoomFocusParam;
     return OVS_SUCCESS;
 }
 
 int ISensorController::setSensorZoomFocusParam(SensorZoomFocusParam& p_objParam) {
+    std::lock_guard<std::mutex> objLock(m_objZoomFocusMutex);
     m_stSensorZoomFocusParam = p_objParam;
     return OVS_SUCCESS;
 }

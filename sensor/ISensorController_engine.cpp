@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ISensorController.h"
+#include "IaRecordCmds.h"
 #include "SensorKeys.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
@@ -149,6 +150,15 @@ void fillSensorCheck(const std::vector<std::string>& ids, ia_sensor_check_st& ch
 constexpr SensorOp kSetParametersOp = {"setParameters",
                                        "int ISensorController::setParameters(KeyVal*, u32, bool)"};
 
+// A key read or set by number carries one int: a command whose data is a record is refused
+// with a report under the operation `op`. True when refused.
+bool refuseRecordCmd(const SensorOp& op, u32 p_nCmd, u32 p_nOpt) {
+    const bool bRecord = iaCarriesRecord(p_nCmd, p_nOpt);
+    SENSOR_ASSERT_OP(op, !bRecord, "!iaCarriesRecord(nCmd, nOpt)",
+                     "cmd(%u) opt(%u) carries a record, not one value: refused\n", p_nCmd, p_nOpt);
+    return bRecord;
+}
+
 }  // namespace
 
 // ---- the public text forms (each takes the mutex) ----
@@ -192,6 +202,9 @@ bool ISensorController::getParameter(int p_nKey, int& p_nVal) {
     if (isOneOf(static_cast<u32>(p_nKey), kUncachedInfraredKeys)) {
         p_nVal = -1;
         return true;
+    }
+    if (refuseRecordCmd(SENSOR_HERE, static_cast<u32>(p_nKey), IA_CMD_OPT_GET)) {
+        return false;
     }
     if (OVS_SUCCESS != doIaCmd(static_cast<u32>(p_nKey), IA_CMD_OPT_GET, &p_nVal)) {
         SENSOR_ASSERT(false, "OVS_SUCCESS == doIaCmd(p_nKey, IA_CMD_OPT_GET, &p_nVal)",
@@ -459,6 +472,9 @@ int ISensorController::dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal)
                          "-1 != findFromKeyCmdMap(m_pKeyCmdMap, nKey, stKeyCmdTmp)",
                          "p_pKeyval[%u].key(%u)", p_nIndex, p_nKey);
         SENSOR_TRACE_C_OP(kSetParametersOp, kColorGreen, "not find (%d) \n", p_nKey);
+        if (refuseRecordCmd(kSetParametersOp, p_nKey, IA_CMD_OPT_SET)) {
+            return -static_cast<int>(p_nKey);
+        }
         std::memset(&stKeyCmdTmp, 0, sizeof(stKeyCmdTmp));
         stKeyCmdTmp.key = p_nKey;
         stKeyCmdTmp.ia_cmd = p_nKey;
@@ -499,14 +515,42 @@ void ISensorController::storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal) {
     }
 }
 
+void ISensorController::markUnapplied(const KeyVal* p_pKeyval, u32 p_nFirst, u32 p_nCount) {
+    // Only a switch leaves the cache ahead of the processor: elsewhere a record that is not
+    // applied is not stored either.
+    if (!testFlag(switching_flag) || p_nFirst >= p_nCount) {
+        return;
+    }
+    SENSOR_ASSERT_OP(kSetParametersOp, false, "applied(p_pKeyval[i].key)",
+                     "%u records from key(%u) on not applied: the next apply sends them again\n",
+                     p_nCount - p_nFirst, p_pKeyval[p_nFirst].key);
+    for (u32 i = p_nFirst; i < p_nCount; ++i) {
+        if (!isUnapplied(p_pKeyval[i].key)) {
+            m_vecUnappliedKeys.push_back(p_pKeyval[i].key);
+        }
+    }
+}
+
+bool ISensorController::isUnapplied(u32 p_nKey) const {
+    return std::find(m_vecUnappliedKeys.begin(), m_vecUnappliedKeys.end(), p_nKey) !=
+           m_vecUnappliedKeys.end();
+}
+
+void ISensorController::clearUnapplied(u32 p_nKey) {
+    m_vecUnappliedKeys.erase(
+        std::remove(m_vecUnappliedKeys.begin(), m_vecUnappliedKeys.end(), p_nKey),
+        m_vecUnappliedKeys.end());
+}
+
 int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave) {
     SENSOR_OP_IS(kSetParametersOp);
     for (u32 i = 0; i < p_nCount; ++i) {
         KeyVal& stKeyVal = p_pKeyval[i];
         const u32 nKey = stKeyVal.key;
 
-        // Unchanged values are neither sent nor stored again.
-        if (p_bSave && isKeyValSame(stKeyVal)) {
+        // Unchanged values are neither sent nor stored again, unless an earlier switch left
+        // the processor without them.
+        if (p_bSave && !isUnapplied(nKey) && isKeyValSame(stKeyVal)) {
             SENSOR_DBG(
                 "ignore, (%u,%u) is newest, m_nFlags.switching_flag(%d), m_nLastScheme(%d), "
                 "m_nCurScheme(%d)!!!\n",
@@ -527,6 +571,7 @@ int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSa
         } else {
             bDispatch = shareDayNightKey(stKeyVal);
             if (!irPowerAllowed(stKeyVal)) {
+                markUnapplied(p_pKeyval, i, p_nCount);
                 return -static_cast<int>(p_pKeyval[0].key);
             }
             if (!routeLightKey(nKey, stKeyVal.value, nDispatchKey)) {
@@ -535,10 +580,21 @@ int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSa
         }
 
         if (bDispatch) {
+            // Some handlers report a refused processor set without failing; the refusal
+            // count of this thread tells.
+            const u32 nRefused = refusedSets();
             const int nRet = dispatchKeyVal(i, nDispatchKey, &stKeyVal.value);
             if (nRet != 0) {
+                markUnapplied(p_pKeyval, i, p_nCount);
                 return nRet;
             }
+            if (refusedSets() != nRefused) {
+                markUnapplied(p_pKeyval, i, i + 1);
+            } else {
+                clearUnapplied(nKey);
+            }
+        } else {
+            clearUnapplied(nKey);
         }
         if (p_bSave) {
             storeKeyVal(i, stKeyVal);

@@ -53,6 +53,9 @@ u32 ownFieldKey(u32 p_nKey, const u32 (&keys)[N]) {
     return keys[N - 1];
 }
 
+// Processor sets refused on this thread so far (see refusedSets).
+thread_local u32 t_nRefusedSets = 0;
+
 int32_t valueAt(const void* p_pVal) {
     int32_t nVal = 0;
     if (p_pVal != nullptr) {
@@ -71,20 +74,31 @@ u32 ISensorController::cachedOrZero(u32 p_nKey) {
     return nVal;
 }
 
+bool ISensorController::zoomFocusLocked() const {
+    std::lock_guard<std::mutex> objLock(m_objZoomFocusMutex);
+    return m_stSensorZoomFocusParam.getLockZoomFocusEnable();
+}
+
 int ISensorController::doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     SENSOR_DBG(
         "====================== cmd:%d dir:%d val:%d "
         "======m_nCameraID=(%d)===============begin\n",
         p_nKey, p_nDir, valueAt(p_pVal), m_nCameraID);
-    if (m_stSensorZoomFocusParam.getLockZoomFocusEnable() && p_nKey >= kLensCmdFirst &&
-        p_nKey <= kLensCmdLast) {
+    if (p_nKey >= kLensCmdFirst && p_nKey <= kLensCmdLast && zoomFocusLocked()) {
         return 0;
     }
     const int nRet = ia_ioctrl_v2(m_nCameraID - 1, static_cast<ia_cmd_e>(p_nKey),
                                   static_cast<ia_cmd_opt_e>(p_nDir), p_pVal);
     SENSOR_DBG("====================== cmd:%d dir:%d val:%d =====================end\n", p_nKey,
                p_nDir, valueAt(p_pVal));
+    if (nRet != 0 && p_nDir == IA_CMD_OPT_SET) {
+        ++t_nRefusedSets;
+    }
     return nRet;
+}
+
+u32 ISensorController::refusedSets() const {
+    return t_nRefusedSets;
 }
 
 int ISensorController::notifyToVideo(int p_nKey, int p_nVal) {

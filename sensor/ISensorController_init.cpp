@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "FlagScope.h"
 #include "GThread.h"
 #include "ISensorController.h"
 #include "SensorKeys.h"
@@ -93,9 +94,25 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
         // thread is not started twice.
         uinit();
     }
-    setFlag(initing_flag);
+    FlagScope objIniting(m_nFlags, initing_flag);
     clearFlag(inited_flag);
+    try {
+        initSteps(p_objModuleConfigure);
+    } catch (...) {
+        // A host exception (from the video module) ends init: nothing of it stays behind, so
+        // a later init or reset starts from a clean controller.
+        holdPasses(false);
+        m_pSensorThread->stop();
+        releasePasses();
+        releaseAll();
+        throw;
+    }
+    setFlag(inited_flag);
+    SENSOR_DBG("ISensorController::initSensor  success\n");
+    return true;
+}
 
+void ISensorController::initSteps(const ModuleConfigure& p_objModuleConfigure) {
     std::string strBroken;
     int nRet = initSysConfChecked(m_nCameraID, p_objModuleConfigure, &m_stSysConf, strBroken);
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
@@ -132,11 +149,6 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
 
     bool bStarted = m_pSensorThread->start();
     SENSOR_ASSERT(bStarted, "m_pSensorThread->start()", "%s", "");
-
-    clearFlag(initing_flag);
-    setFlag(inited_flag);
-    SENSOR_DBG("ISensorController::initSensor  success\n");
-    return true;
 }
 
 void ISensorController::initAllocSchemes() {
@@ -359,13 +371,17 @@ void ISensorController::uinit() {
     if (!testFlag(inited_flag) || m_ppUserKeyVal == nullptr) {
         return;
     }
-    setFlag(uniniting_flag);
+    FlagScope objUniniting(m_nFlags, uniniting_flag);
     // A pass that starts while the thread is being stopped gives up at once. No drain: a
     // reset calls this with m_objMutex held, after draining the gate itself.
     holdPasses(false);
     bool bStopped = m_pSensorThread->stop();
     releasePasses();
     SENSOR_ASSERT(bStopped, "m_pSensorThread->stop()", "%s", "");
+    releaseAll();
+}
+
+void ISensorController::releaseAll() {
     releaseArrays();
     uinitSysConf(&m_stSysConf);
     m_stSysConf.szUIStyle = nullptr;
@@ -380,7 +396,8 @@ void ISensorController::uinit() {
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
     m_nKeyCmdNum = kKeyRecordCapacity;
     m_nLastSchedule = 255;
-    clearFlag(uniniting_flag);
+    // What the processor holds is unknown now; the first switch after init sends everything.
+    m_vecUnappliedKeys.clear();
 }
 
 void ISensorController::releaseArrays() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FlagScope.h"
 #include "ISensorController.h"
 #include "SensorKeys.h"
 #include "MachineInfo.h"
@@ -79,7 +80,7 @@ bool ISensorController::resetToLastParameters() {
     }
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
-    setFlag(restoring_flag);
+    FlagScope objRestoring(m_nFlags, restoring_flag);
     // The file is read by key, so no record of another key list reaches the processor.
     // Records it does not cover (missing, short, unreadable or damaged file, each reported)
     // keep the cached values, which the engine then finds unchanged and does not send.
@@ -92,7 +93,6 @@ bool ISensorController::resetToLastParameters() {
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
     nRet = setParameters(m_pstKeyValTmp, m_nKeyValSum, true);
-    clearFlag(restoring_flag);
     return OVS_SUCCESS == nRet;
 }
 
@@ -142,7 +142,7 @@ bool ISensorController::resetParameters() {
     OV_LOCK_SCOPE(m_objMutex);
     SENSOR_DBG("resetting\n");
     // Keeps the sensor thread and the waiting host operations away until the end.
-    setFlag(resetting_flag);
+    FlagScope objResetting(m_nFlags, resetting_flag);
     if (m_ppUserKeyVal != nullptr) {
         int nRet = switch_to(static_cast<int>(m_stSysConf.nSchemeSum), false);
         SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
@@ -160,6 +160,5 @@ bool ISensorController::resetParameters() {
     SENSOR_ASSERT(bInited, "init(objModuleConfigure)", "%s", "");
 
     setCurScheme(0);
-    clearFlag(resetting_flag);
     return true;
 }

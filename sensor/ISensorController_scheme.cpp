@@ -23,9 +23,11 @@
 #include "SensorTrace.h"
 
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <thread>
 
+#include "FlagScope.h"
 #include "GThread.h"
 #include "ISensorController.h"
 #include "SensorKeys.h"
@@ -70,7 +72,7 @@ int ISensorController::switch_to(int p_nScheme, bool p_bForce) {
         SENSOR_ASSERT(false, "isSchemeUsable(p_nScheme)", "p_nScheme(%d)\n", p_nScheme);
         return OVS_SUCCESS;
     }
-    setFlag(switching_flag);
+    FlagScope objSwitching(m_nFlags, switching_flag);
     m_nLastScheme = m_nCurScheme;
     setCurScheme(p_nScheme);
     if (p_bForce) {
@@ -85,7 +87,6 @@ int ISensorController::switch_to(int p_nScheme, bool p_bForce) {
                       "true)",
                       "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
     }
-    clearFlag(switching_flag);
     return OVS_SUCCESS;
 }
 
@@ -93,7 +94,7 @@ int ISensorController::LPR_switch_to(int p_nScheme) {
     if (!isSchemeUsable(p_nScheme) || m_pstKeyValWork == nullptr) {
         return OVS_SUCCESS;
     }
-    setFlag(switching_flag);
+    FlagScope objSwitching(m_nFlags, switching_flag);
     m_nLastScheme = m_nCurScheme;
     setCurScheme(p_nScheme);
     // The work array holds the key table's capacity; the scheme never has more records.
@@ -107,7 +108,6 @@ int ISensorController::LPR_switch_to(int p_nScheme) {
         }
     }
     setParameters(m_pstKeyValWork, nCount, false);
-    clearFlag(switching_flag);
     return OVS_SUCCESS;
 }
 
@@ -180,7 +180,19 @@ bool ISensorController::getParamMode(int& p_nMode) {
 
 int ISensorController::sensorThread() {
     SENSOR_OP_IS(kSensorThreadOp);
-    return sensorPass(false);
+    // A host exception (from the video module during a switch) ends this pass only: the
+    // thread framework would otherwise end the thread, and automatic switching with it.
+    // Flags and the mutex are released by their scopes on the way out.
+    try {
+        return sensorPass(false);
+    } catch (const std::exception& e) {
+        SENSOR_ASSERT(false, "no exception in sensorPass(false)",
+                      "sensor thread pass ended by an exception: %s\n", e.what());
+    } catch (...) {
+        SENSOR_ASSERT(false, "no exception in sensorPass(false)",
+                      "sensor thread pass ended by an exception: %s\n", "unknown");
+    }
+    return OVS_SUCCESS;
 }
 
 int ISensorController::sensorPass(bool p_bLocked) {

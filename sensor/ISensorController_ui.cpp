@@ -5,6 +5,7 @@
 #include "SensorTrace.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ISensorController.h"
@@ -12,7 +13,8 @@
 #include "OrvaneTime.h"
 #include "SensorFile.h"
 #include "SensorRecordLoad.h"
-#include "XmlString.h"
+#include "SensorXmlText.h"
+#include "StyleLimits.h"
 
 // The steps of getAllParameters report as getAllParameters.
 constexpr SensorOp kGetAllParametersOp = {"getAllParameters",
@@ -78,9 +80,14 @@ int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
     char filename[100];
     memset(filename, 0, sizeof(filename));
     snprintf(filename, sizeof(filename), "/tmp/merge_style_ch%d.xml", p_nCameraID);
+    // Read as text first, so that a file beyond the style limits is refused unparsed.
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT_OP(kGetAllParametersOp,
-                     loadXmlFile(objStyleXmlDoc, filename, TIXML_ENCODING_UTF8),
+    const INT64 nLength = getFileLen(filename);
+    char* szText = styleFileWithinSize(nLength, filename) ? allocStyleText(nLength) : nullptr;
+    const bool bRead = szText != nullptr && loadFromFile(filename, szText, nLength) >= 0;
+    const bool bParsed = bRead && parseXmlText(objStyleXmlDoc, szText, filename);
+    free(szText);
+    SENSOR_ASSERT_OP(kGetAllParametersOp, bParsed,
                      "objStyleXmlDoc.LoadFile(filename, TIXML_ENCODING_UTF8)", "%s", "");
     return getDnaValbyCmdId(objStyleXmlDoc.RootElement(), kKeyMaxShutter, p_nVal);
 }

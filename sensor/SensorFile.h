@@ -30,11 +30,12 @@ TARNIS_API int loadFromFile(const char* file_name, char* buf, INT64 file_len);
 TARNIS_API int saveToFile(char* file_name, char* data, INT64 file_len);
 // Reads p_nKeyValNum records; short transfers are reported. Always 0.
 TARNIS_API int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
-// Writes p_nKeyValNum records. 0 when the file holds them on storage, -1 when it was not
-// replaced (or, after a failed directory sync, may not survive a power cut).
+// Writes p_nKeyValNum records, replacing the file. 0 when the file holds them on storage, -1
+// when it was not replaced (or, after a failed directory sync, may not survive a power cut).
 TARNIS_API int keyValToFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
 // The 4-byte stamp "/mnt/mtd/code/config_file/ovsversion.cfg"; 0 or -1.
 TARNIS_API int getVersion(u32* p_nVersion);
+// Writes the version stamp (replaced as saveToFile does); 0 or -1.
 TARNIS_API int setVersion(u32 p_nVersion);
 
 // ---- module detail text: fields written "(name=value)" ----
@@ -53,20 +54,32 @@ TARNIS_API int updateStyleTab(TiXmlDocument* doc_style, const char* operation, c
                               const TiXmlElement* content);
 
 // ---- dynamic style ----
-// Rewrites the style from the processor's dynamic ranges into `out`. Returns 0.
+// Rewrites the style from the processor's dynamic ranges into `out`. 0, or -1 (reported)
+// for a channel below 1.
 TARNIS_API int getDnaStyle(int p_channelID, const char* szStyle, std::string& out,
                            bool p_bShowWDRFalg);
+// The "value" of the parameter element with "id" equal to id under start (value
+// untouched when there is none). Returns 0.
 TARNIS_API int getDnaValbyCmdId(TiXmlElement* start, int id, int& value);
+// The parameter element with "id" equal to id under start (node untouched when there is
+// none). Returns 0.
 TARNIS_API int getNodebyCmdId(TiXmlElement* start, int id, TiXmlElement*& node);
+// Removes node from under root and destroys it; 0, or -1 when it cannot be removed.
 TARNIS_API int DeleteNode(TiXmlElement* root, TiXmlElement* node);
+// Rewrites the element of command cmd from the processor range attr; 0, or -1 for a
+// missing range.
 TARNIS_API int doDnaStyle(TiXmlElement* start, int cmd, const ia_dynamic_params_attr_st* attr);
+// Rewrites the customised shutter items of command cmd from attr. Returns 0.
 TARNIS_API int doCustomizeStyle(TiXmlElement* start, int cmd, ia_dynamic_params_attr_st* attr);
+// Applies the dynamic-style edit of the element with "id" equal to id. Returns 0.
 TARNIS_API int ModifyNodebyCmdId(TiXmlElement* start, int id);
 
 // ---- factory records ----
-// Records of the dynamic style's parameter elements (id and value), depth-first. Returns 0.
+// Records of the dynamic style's parameter elements (id and value), depth-first. 0, or -1
+// (reported) for a null destination or a channel below 1.
 TARNIS_API int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
                           bool p_bShowWDRFalg);
+// Appends the records of the style's parameter elements under element. Returns 0.
 TARNIS_API int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount);
 
 #endif

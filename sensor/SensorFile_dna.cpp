@@ -169,6 +169,23 @@ bool collectRecords(const TiXmlElement* element, KeyVal* records, u32* count) {
     return true;
 }
 
+// Channel ids are 1-based: anything below cannot name a processor channel.
+bool refuseChannel(int p_channelID) {
+    const bool bRefused = p_channelID < 1;
+    SENSOR_ASSERT(!bRefused, "p_channelID >= 1", "p_channelID(%d) refused\n", p_channelID);
+    return bRefused;
+}
+
+// A node that is `root` itself or lies below it.
+bool isWithin(const TiXmlNode* node, const TiXmlNode* root) {
+    for (const TiXmlNode* at = node; at != nullptr; at = at->Parent()) {
+        if (at == root) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg) {
@@ -177,6 +194,9 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
 
 int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg,
                  bool p_bShowBeaway) {
+    if (refuseChannel(p_channelID)) {
+        return -1;
+    }
     // Commands whose ranges depend on the sensor.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
@@ -188,7 +208,7 @@ int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_
 
     // The style document every walk below starts from.
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT(parseXmlText(objStyleXmlDoc, szStyle),
+    SENSOR_ASSERT(parseXmlText(objStyleXmlDoc, szStyle, "szStyle"),
                   "objStyleXmlDoc.LoadMem(szStyle, TIXML_ENCODING_UTF8)", "%s", "");
     TiXmlElement* root = objStyleXmlDoc.RootElement();
 
@@ -247,6 +267,12 @@ int getNodebyCmdId(TiXmlElement* start, int id, TiXmlElement*& node) {
 
 int DeleteNode(TiXmlElement* root, TiXmlElement* node) {
     if (root == nullptr || node == nullptr) {
+        return -1;
+    }
+    // Only nodes of root's own tree are removed; the root itself is not its own child.
+    const bool bBelow = node != root && isWithin(node, root);
+    SENSOR_ASSERT(bBelow, "node below root", "%s", "node is not below root: refused\n");
+    if (!bBelow) {
         return -1;
     }
     TiXmlNode* parent = node->Parent();
@@ -312,9 +338,15 @@ int ModifyNodebyCmdId(TiXmlElement* start, int id) {
 
 namespace {
 
-// The factory records of the dynamic style with the given placeholders removed.
+// The factory records of the dynamic style with the given placeholders removed; refuses
+// missing destinations and a channel below 1.
 int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
                    bool p_bShowWDRFalg, bool p_bShowBeaway) {
+    SENSOR_ASSERT(NULL != p_pKeyVal && NULL != p_pnKeyValNum,
+                  "NULL != p_pKeyVal && NULL != p_pnKeyValNum", "%s", "");
+    if (p_pKeyVal == nullptr || p_pnKeyValNum == nullptr || refuseChannel(p_channelID)) {
+        return -1;
+    }
     // The style as the processor's ranges shape it.
     std::string strDnaStyle;
     SENSOR_ASSERT(OVS_SUCCESS == dnaStyleText(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg,
@@ -323,7 +355,7 @@ int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_p
                   "%s", "");
 
     TiXmlDocument objDnaStyleDoc;
-    const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str());
+    const bool bParsed = parseXmlText(objDnaStyleDoc, strDnaStyle.c_str(), "strDnaStyle");
     SENSOR_ASSERT(bParsed, "objDnaStyleDoc.LoadMem(strDnaStyle.c_str(), TIXML_ENCODING_UTF8)", "%s",
                   "");
     if (!bParsed) {
@@ -331,10 +363,8 @@ int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_p
     }
 
     // One record per parameter element, in document order.
-    if (p_pnKeyValNum != nullptr) {
-        *p_pnKeyValNum = 0;
-        style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
-    }
+    *p_pnKeyValNum = 0;
+    style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
     return OVS_SUCCESS;
 }
 

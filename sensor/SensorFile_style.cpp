@@ -166,9 +166,9 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     // Both documents.
     TiXmlDocument doc_style;
     TiXmlDocument doc_style_div;
-    SENSOR_ASSERT(parseXmlText(doc_style, *ui_style),
+    SENSOR_ASSERT(parseXmlText(doc_style, *ui_style, "ui_style"),
                   "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
-    const bool bDivParsed = parseXmlText(doc_style_div, ui_styleDiversity);
+    const bool bDivParsed = parseXmlText(doc_style_div, ui_styleDiversity, "ui_styleDiversity");
     SENSOR_ASSERT(bDivParsed, "doc_style_div.LoadMem(ui_styleDiversity, TIXML_ENCODING_UTF8)", "%s",
                   "");
     if (!bDivParsed) {

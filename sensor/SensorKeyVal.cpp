@@ -113,6 +113,12 @@ int keyval_correct(int p_nChannel_id, KeyVal* p_pKeyval, u32 count) {
     if (p_pKeyval == nullptr) {
         return OVS_SUCCESS;
     }
+    // The channel here is the processor's own, 0-based.
+    SENSOR_ASSERT(p_nChannel_id >= 0, "p_nChannel_id >= 0", "p_nChannel_id(%d) refused\n",
+                  p_nChannel_id);
+    if (p_nChannel_id < 0) {
+        return -1;
+    }
     ia_dynamic_cmds_st dnaCmdList;
     std::memset(&dnaCmdList, 0, sizeof(dnaCmdList));
     int ret =

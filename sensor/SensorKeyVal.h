@@ -8,14 +8,19 @@
 
 #include "TarnisApi.h"
 
+// Unsigned 32-bit number (keys, counts).
 typedef uint32_t u32;
+// Signed 64-bit number (file lengths).
 typedef long long INT64;
 
+// Result of an operation that succeeded.
 #define OVS_SUCCESS 0
 
 // One parameter, stored in files exactly so: 4-byte key, 4-byte value, little-endian.
 struct KeyVal {
+    // Parameter key.
     u32 key;
+    // Its value.
     int32_t value;
 };
 static_assert(sizeof(KeyVal) == 8, "a record is 8 bytes");

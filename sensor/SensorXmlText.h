@@ -13,6 +13,7 @@
 #include <tinyxml.h>
 
 #include "SensorKeyVal.h"
+#include "StyleLimits.h"
 
 // Zero bytes kept beyond the terminator of every text the parser reads.
 constexpr size_t kXmlTextPadding = 4;
@@ -25,8 +26,12 @@ inline char* allocStyleText(INT64 length) {
 }
 
 // Parses a NUL-terminated text (null counts as empty) into `doc` as UTF-8, from a padded
-// copy. True when the document parsed without error.
-inline bool parseXmlText(TiXmlDocument& doc, const char* text) {
+// copy. True when the document parsed without error. A text beyond the style limits is
+// reported under the name `what` and not parsed (false, `doc` left empty).
+inline bool parseXmlText(TiXmlDocument& doc, const char* text, const char* what) {
+    if (!styleWithinLimits(text, what)) {
+        return false;
+    }
     const char* source = text != nullptr ? text : "";
     const size_t length = strlen(source);
     char* copy = allocStyleText(static_cast<INT64>(length));

@@ -15,7 +15,9 @@
 #include "MachineInfo.h"
 #include "SensorDeviceData.h"
 #include "SensorFile.h"
+#include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
+#include "StyleLimits.h"
 
 // Steps of initSysConf report as initSysConf.
 constexpr SensorOp kInitSysConfOp = {"initSysConf",
@@ -23,9 +25,9 @@ constexpr SensorOp kInitSysConfOp = {"initSysConf",
 
 namespace {
 
+using namespace SensorStyleFiles;
+
 const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
-const char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
 // A detail field value is read into 10 zero-filled bytes (at most 9 characters).
@@ -57,32 +59,6 @@ const NamedDeviceType kAllowedDeviceTypes[] = {
 };
 #undef SENSOR_DEVICE_TYPE
 static_assert(std::size(kAllowedDeviceTypes) == 15, "fifteen device types are served");
-
-// Which base style and diversity documents a device uses. Rows are tried in order; the
-// first whose device type (and channel, where given) matches wins. Device types outside
-// every row use the last row.
-const int kAnyChannel = 0;
-const int kThermalChannel = 2;
-const int kThermalPairTypes[] = {13, 14, 17, 19};
-const int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
-const int kDomeTypes[] = {4, 19, 20, 104};
-
-struct StyleFileRow {
-    const int* types;
-    size_t typeCount;
-    int channel;
-    const char* style;
-    const char* diversity;
-};
-// clang-format off
-//   device types       count                         channel          base style           diversity
-const StyleFileRow kStyleFileRows[] = {
-    {kThermalPairTypes, std::size(kThermalPairTypes), kThermalChannel, "Style_Thermal.xml", "StyleDiversity_Thermal.xml"},
-    {kBulletTypes,      std::size(kBulletTypes),      kAnyChannel,     "Style.xml",         "StyleDiversity.xml"},
-    {kDomeTypes,        std::size(kDomeTypes),        kAnyChannel,     "Style_dome.xml",    "StyleDiversity_dome.xml"},
-};
-// clang-format on
-const StyleFileRow& kFallbackStyleFiles = kStyleFileRows[std::size(kStyleFileRows) - 1];
 
 // Copies a module text into a fixed field; longer texts are cut to the field's room.
 void copyModuleText(char* field, size_t room, const std::string& text) {
@@ -119,33 +95,29 @@ const char* deviceTypeConditionText() {
     return text.c_str();
 }
 
-bool rowMatches(const StyleFileRow& row, int deviceType, int channel) {
-    if (row.channel != kAnyChannel && row.channel != channel) {
-        return false;
-    }
-    for (size_t i = 0; i < row.typeCount; ++i) {
-        if (row.types[i] == deviceType) {
-            return true;
-        }
-    }
-    return false;
-}
-
-const StyleFileRow& chooseStyleFiles(int deviceType, int channel) {
-    for (const StyleFileRow& row : kStyleFileRows) {
-        if (rowMatches(row, deviceType, channel)) {
-            return row;
-        }
-    }
-    return kFallbackStyleFiles;
-}
-
 // Reads `length` bytes of the file into a block from allocStyleText; the count, or -1.
 int loadIntoBlock(const std::string& name, char* block, INT64 length) {
     if (block == nullptr) {
         return -1;
     }
     return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
+}
+
+// The length of a style file to read: 0 (reported, `refused` set) when it is beyond the size
+// limit, so that nothing of it is read.
+INT64 styleFileLength(const std::string& name, bool& refused) {
+    const INT64 length = getFileLen(name.c_str());
+    refused = !styleFileWithinSize(length, name.c_str());
+    return refused ? 0 : length;
+}
+
+// A loaded style text nested beyond the limit is reported under its file and emptied; sets
+// `refused` then.
+void boundStyleText(const std::string& name, char* text, bool& refused) {
+    if (text != nullptr && !styleWithinLimits(text, name.c_str())) {
+        text[0] = '\0';
+        refused = true;
+    }
 }
 
 // A scheme count is a decimal number of at least 1, possibly after blanks, and nothing else.
@@ -211,7 +183,11 @@ bool isValidUtf8(const unsigned char* p) {
 }
 
 // "" when the document text parses into a document with a root element; else what is wrong.
-std::string documentFault(const std::string& name, const char* text, INT64 length) {
+// A document that the size or depth limit refused counts as broken too.
+std::string documentFault(const std::string& name, const char* text, INT64 length, bool refused) {
+    if (refused) {
+        return name + " is beyond the size or depth limit";
+    }
     if (length <= 0) {
         return name + " is missing or empty";
     }
@@ -219,7 +195,7 @@ std::string documentFault(const std::string& name, const char* text, INT64 lengt
         return name + " is not valid UTF-8";
     }
     TiXmlDocument doc;
-    if (!parseXmlText(doc, text) || doc.RootElement() == nullptr) {
+    if (!parseXmlText(doc, text, name.c_str()) || doc.RootElement() == nullptr) {
         return name + " does not parse";
     }
     return "";
@@ -284,28 +260,33 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
     const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
-    const INT64 nStyleLen = getFileLen(strStyleFileName.c_str());
+    bool bStyleRefused = false;
+    const INT64 nStyleLen = styleFileLength(strStyleFileName, bStyleRefused);
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
     SENSOR_ASSERT_OP(kInitSysConfOp,
                      loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
                      "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
                      "getFileLen(strStyleFileName.c_str())) > 0",
                      "%s", "");
+    boundStyleText(strStyleFileName, p_stSysConf->szUIStyle, bStyleRefused);
 
     // The diversity document, held only for the merge.
-    const INT64 nDivLen = getFileLen(strStyleDivFileName.c_str());
+    bool bDivRefused = false;
+    const INT64 nDivLen = styleFileLength(strStyleDivFileName, bDivRefused);
     char* ui_styleDiversity = allocStyleText(nDivLen);
     SENSOR_ASSERT_OP(kInitSysConfOp,
                      loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
                      "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
                      "getFileLen(strStyleDivFileName.c_str())) > 0",
                      "%s", "");
+    boundStyleText(strStyleDivFileName, ui_styleDiversity, bDivRefused);
 
     // Whether both documents are whole, judged before the merge rewrites the style.
     if (p_pBroken != nullptr) {
-        std::string strFault = documentFault(files.style, p_stSysConf->szUIStyle, nStyleLen);
+        std::string strFault =
+            documentFault(files.style, p_stSysConf->szUIStyle, nStyleLen, bStyleRefused);
         if (strFault.empty()) {
-            strFault = documentFault(files.diversity, ui_styleDiversity, nDivLen);
+            strFault = documentFault(files.diversity, ui_styleDiversity, nDivLen, bDivRefused);
         }
         *p_pBroken = strFault;
     }

@@ -10,28 +10,29 @@
 
 // Copy of the channel's module configuration.
 struct ModuleConfig {
-    int32_t nModuleId;
-    char szAux1[32];
-    char szAux2[10];
-    char szParameters[256];
-    char szDetail[512];
+    int32_t nModuleId;       // module id
+    char szAux1[32];         // reserved
+    char szAux2[10];         // reserved
+    char szParameters[256];  // module parameter text
+    char szDetail[512];      // module detail text, fields "(name=value)"
 };
 
 // One UI language: its id and two heap documents.
 struct UILanguage {
-    int32_t nLanguageId;
-    char szName[32];
-    char* szUILanguage;
-    char* szUICommon;
+    int32_t nLanguageId;  // language id
+    char szName[32];      // language name
+    char* szUILanguage;   // UI language document (heap)
+    char* szUICommon;     // common UI text (heap)
 };
 
+// The configuration of one channel, filled by initSysConf and released by uinitSysConf.
 struct SysConfig {
-    ModuleConfig moduleConfig;
-    u32 nSchemeSum;
-    u32 nLanguageSum;
-    UILanguage* pstUILanguage;
-    char* szUIStyle;  // merged UI style document (heap, NUL-terminated)
-    int32_t nDeviceType;
+    ModuleConfig moduleConfig;  // copy of the channel's module configuration
+    u32 nSchemeSum;             // number of user schemes
+    u32 nLanguageSum;           // entries of pstUILanguage
+    UILanguage* pstUILanguage;  // the UI languages (heap)
+    char* szUIStyle;            // merged UI style document (heap, NUL-terminated)
+    int32_t nDeviceType;        // device type of the machine information
 };
 
 // Fills the record for a channel (1-based): module copy, scheme count, device type and the

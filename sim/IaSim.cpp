@@ -185,6 +185,8 @@ struct State {
     std::mutex mutex;
     Channel channels[kChannels];
     std::map<std::pair<int, int>, int> failures;  // (cmd, opt or -1) -> result
+    int nthCountdown = 0;                         // calls until the armed one; 0 none
+    int nthResult = 0;
     std::deque<iasim::Call> log;
 
     State() {
@@ -404,6 +406,9 @@ extern "C" int ia_ioctrl_v2(int channel, ia_cmd_e cmd, ia_cmd_opt_e opt, void* d
     int fields = 0;
     Shape shape = shapeOf(call.cmd, call.opt, &fields);
     const int* failure = injectedFailure(s, call.cmd, call.opt);
+    if (s.nthCountdown > 0 && --s.nthCountdown == 0) {
+        failure = &s.nthResult;
+    }
     if (failure != nullptr) {
         call.result = *failure;
     } else {
@@ -424,6 +429,7 @@ void reset() {
         loadDefaultProfile(ch);
     }
     s.failures.clear();
+    s.nthCountdown = 0;
     s.log.clear();
 }
 
@@ -512,6 +518,13 @@ void clearFailures() {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.failures.clear();
+}
+
+void failNthCall(int nth, int result) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.nthCountdown = nth > 0 ? nth : 0;
+    s.nthResult = result;
 }
 
 std::vector<Call> callLog() {

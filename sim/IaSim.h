@@ -57,6 +57,9 @@ void setExecStatus(int channel, int cmd, int status);
 void injectFailure(int cmd, int opt, int result);
 void clearFailure(int cmd, int opt);
 void clearFailures();
+// The `nth` call from now on (1 the next one), whatever its command, returns `result` and
+// changes nothing; 0 disarms. For sweeps that fail every call of an operation in turn.
+void failNthCall(int nth, int result);
 
 // The call log.
 std::vector<Call> callLog();

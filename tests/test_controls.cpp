@@ -41,8 +41,7 @@ protected:
         seam->curScheme() = 0;
     }
     void TearDown() override {
-        std::free(seam->sysConf().szUIStyle);
-        seam->release();
+        seam->release();  // the controller's destructor frees the style text
         SandboxTest::TearDown();
     }
     // "command/option=value" of each call since the log was cleared (range queries left out).

@@ -22,6 +22,7 @@
 #include "ISensorController.h"
 #include "Sandbox.h"
 #include "SimVideoModule.h"
+#include "StyleLimits.h"
 
 namespace {
 
@@ -37,6 +38,18 @@ const int kBrightness = 34;
 
 std::string paramFile(int scheme) {
     return "/mnt/mtd/code/config_file/sensor" + std::to_string(scheme) + ".cfg";
+}
+
+// A document of `depth` elements, one inside the other.
+std::string nested(unsigned depth) {
+    std::string text;
+    for (unsigned i = 0; i < depth; ++i) {
+        text += "<e>";
+    }
+    for (unsigned i = 0; i < depth; ++i) {
+        text += "</e>";
+    }
+    return text;
 }
 
 size_t count(const std::string& text, const std::string& what) {
@@ -196,13 +209,21 @@ TEST_F(PersistTest, BrokenDeviceDataNeverCostsSavedSettings) {
         const char* what;
         const char* file;
         std::string content;  // "-" removes the file
+        const char* reason;   // what the error log says is wrong
     } cases[] = {
-        {"empty style", kStyle, ""},
-        {"missing style", kStyle, "-"},
-        {"truncated style", kStyle, style.substr(0, style.size() / 2)},
-        {"bad UTF-8", kStyle, style.substr(0, 200) + "\xff\xfe<" + style.substr(200)},
-        {"truncated diversity", kDiversity, diversity.substr(0, diversity.size() / 2)},
-        {"missing diversity", kDiversity, "-"},
+        {"empty style", kStyle, "", "Style.xml is missing or empty"},
+        {"missing style", kStyle, "-", "Style.xml is missing or empty"},
+        {"truncated style", kStyle, style.substr(0, style.size() / 2), "Style.xml does not parse"},
+        {"bad UTF-8", kStyle, style.substr(0, 200) + "\xff\xfe<" + style.substr(200),
+         "Style.xml is not valid UTF-8"},
+        {"truncated diversity", kDiversity, diversity.substr(0, diversity.size() / 2),
+         "StyleDiversity.xml does not parse"},
+        {"missing diversity", kDiversity, "-", "StyleDiversity.xml is missing or empty"},
+        // Refused by the size or depth limit before it is parsed.
+        {"style too deep", kStyle, nested(kMaxStyleDepth + 1),
+         "Style.xml is beyond the size or depth limit"},
+        {"diversity too large", kDiversity, diversity + std::string(kMaxStyleBytes, ' '),
+         "StyleDiversity.xml is beyond the size or depth limit"},
     };
     start();
     ASSERT_EQ(0, save(47));
@@ -229,6 +250,7 @@ TEST_F(PersistTest, BrokenDeviceDataNeverCostsSavedSettings) {
             EXPECT_TRUE(ctl->resetParameters());
         }
         EXPECT_EQ(2u, count(log(), "device data broken")) << log();  // init and the reset's
+        EXPECT_EQ(2u, count(log(), c.reason)) << log();
         for (int s = 0; s < 4; ++s) {
             EXPECT_EQ(files[s], sandbox->readFile(paramFile(s))) << s;
         }

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -178,6 +180,28 @@ TEST_F(PlatformTest, ShellResolvesSlashWordsAndGlobsInsideTheRoot) {
     EXPECT_EQ(sandbox->root() + "/a|b/c|x=/d|", out.stop());
     EXPECT_EQ(3, sy_system("exit 3", 30));
     EXPECT_EQ(-1, sy_system("", 30));
+}
+
+TEST_F(PlatformTest, ShellQuotesARootHoldingBlanksQuotesAndSemicolons) {
+    // Beside the odd root: a folder named like its first word, and where "; touch" would land.
+    const std::string base = sandbox->root() + "/odd";
+    const std::string root = base + "/a b;touch pwned;'x";
+    const std::string dir = "/mnt/mtd/code/config_file/";
+    std::filesystem::create_directories(base + "/a");
+    std::filesystem::create_directories(root + dir);
+    std::ofstream(root + dir + "sensor1.cfg") << "x";
+    std::ofstream(root + dir + "sensor5.cfg") << "x";
+    ::setenv("SENSOR_ROOT", root.c_str(), 1);
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(base);
+    const int status = sy_system("rm -rf /mnt/mtd/code/config*/sensor[0-3].cfg", 30);
+    std::filesystem::current_path(cwd);
+    ::setenv("SENSOR_ROOT", sandbox->root().c_str(), 1);
+    EXPECT_EQ(0, status);
+    EXPECT_FALSE(std::filesystem::exists(root + dir + "sensor1.cfg"));
+    EXPECT_TRUE(std::filesystem::exists(root + dir + "sensor5.cfg"));
+    EXPECT_TRUE(std::filesystem::exists(base + "/a")) << "an unrelated folder was removed";
+    EXPECT_FALSE(std::filesystem::exists(base + "/pwned")) << "the root ran as a command";
 }
 
 TEST_F(PlatformTest, MachineInfoNeedsANumericDeviceType) {

@@ -1,12 +1,14 @@
 // sensorctl run as a process on scripts: its output, its exit status and the files it leaves.
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "Sandbox.h"
+#include "TarnisVersion.h"
 
 namespace {
 
@@ -57,6 +59,15 @@ TEST_F(SensorctlTest, ParameterChangeShowsItsDecodedProcessorCallAndLandsInTheFi
     ASSERT_GE(file.size(), 48u);
     const std::string brightness("\x22\0\0\0\x46\0\0\0", 8);  // (34,70), little-endian
     EXPECT_EQ(40u, file.find(brightness)) << "the sixth record follows the five scheme keys";
+}
+
+TEST_F(SensorctlTest, FilesNamesAParameterFileThatIsADirectory) {
+    std::filesystem::create_directories(box.root() + "/cam/mnt/mtd/code/config_file/sensor7.cfg");
+    ToolRun r = run("init\nfiles\nget KEY_CONTRAST\n");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.out.find("/mnt/mtd/code/config_file/sensor7.cfg not a regular file\n"));
+    EXPECT_NE(std::string::npos, r.out.find("true 50\n")) << "the session went on";
 }
 
 TEST_F(SensorctlTest, ListShowsNamesRangesDefaultsAndCurrentValuesOfEachModel) {
@@ -224,6 +235,28 @@ TEST_F(SensorctlTest, StyleOfADomeAndOfAThermalChannel) {
     EXPECT_EQ(0, thermal.status) << thermal.err;
     EXPECT_TRUE(has(thermal.out, "id=\"8201\""));  // a thermal key
     EXPECT_TRUE(has(thermal.out, "sensor-thermal0.cfg"));
+}
+
+TEST_F(SensorctlTest, VersionNamesTheLibraryAndTheParameterFileFormat) {
+    ToolRun r = run("", "--version");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("sensorctl: libtarnis " TARNIS_VERSION_STRING ", parameter file format version 8\n",
+              r.out);
+}
+
+TEST_F(SensorctlTest, FreshEmptiesASandboxRootAndRefusesAnyOtherFolder) {
+    ASSERT_EQ(0, run("flush\n").status);
+    std::ofstream(box.root() + "/cam/tmp/left-over") << "x";
+    ToolRun fresh = run("files\n", "--fresh");
+    EXPECT_EQ(0, fresh.status) << fresh.err;
+    EXPECT_EQ("", camFile("/tmp/left-over"));
+    EXPECT_NE("", camFile("/hd1/moduleConfig/moduleConfig.xml")) << "device data installed again";
+
+    std::ofstream(box.root() + "/cam/notes.txt") << "mine";
+    ToolRun refused = run("files\n", "--fresh");
+    EXPECT_EQ(2, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("holds notes.txt"));
+    EXPECT_EQ("mine", readHostFile(box.root() + "/cam/notes.txt"));
 }
 
 }  // namespace

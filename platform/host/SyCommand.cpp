@@ -22,6 +22,30 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// The text in single quotes for /bin/sh: taken literally, a ' written as '\''.
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    return quoted + "'";
+}
+
+// A camera path under the sandbox root: the root prefix quoted (it may hold blanks or shell
+// characters), the camera path itself left to the shell so that its patterns still expand.
+std::string resolveWord(const std::string& word) {
+    const std::string resolved = OVPath::resolve(word);
+    if (resolved.size() <= word.size()) {
+        return resolved;
+    }
+    const std::string prefix = resolved.substr(0, resolved.size() - word.size());
+    return shellQuoted(prefix) + word;
+}
+
 // Every blank-separated word that begins with "/" is a camera path: it is placed under the
 // sandbox root. Blanks are kept as they are; glob characters stay for the shell to expand.
 std::string resolveWords(const std::string& command) {
@@ -37,7 +61,7 @@ std::string resolveWords(const std::string& command) {
             ++end;
         }
         std::string word = command.substr(i, end - i);
-        out += word[0] == '/' ? OVPath::resolve(word) : word;
+        out += word[0] == '/' ? resolveWord(word) : word;
         i = end;
     }
     return out;

@@ -3,6 +3,7 @@
 #ifndef TESTS_CONTROLLER_SEAM_H
 #define TESTS_CONTROLLER_SEAM_H
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -30,7 +31,7 @@ public:
     void clearFlag(u32 bits) { c.clearFlag(bits); }
     u32& keyCmdNum() { return c.m_nKeyCmdNum; }
     bool& lprMode() { return c.m_bLprMode; }
-    bool& showWDR() { return c.m_bShowWDRFalg; }
+    std::atomic<bool>& showWDR() { return c.m_bShowWDRFalg; }
     bool& scheduleScheme() { return c.m_bScheduleScheme; }
     bool& autoScheme() { return c.m_bAutoScheme; }
     bool& limitedIrPower() { return c.m_bisLimitedIrPower; }

@@ -3,15 +3,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include <tinyxml.h>
 
 #include "IaSim.h"
+#include "DeviceCommands.h"
 #include "OrvaneTime.h"
 #include "Output.h"
 #include "Session.h"
@@ -158,10 +161,19 @@ void cmdReset(Session& s, const Args&) {
     s.resultBool(s.controller().resetParameters());
 }
 
-void cmdCheck(Session& s, const Args& a) {
+void cmdSensorCheck(Session& s, const Args& a) {
     std::string text = a[0];
     int ret = s.controller().SensorCheck(text);
     s.result(std::to_string(ret) + " " + text);
+}
+
+// "check (A,B,C)" is the sensor check request; "check [--device DIR]" checks the device data.
+void cmdCheck(Session& s, const Args& a) {
+    if (a.size() == 1 && !a[0].empty() && a[0][0] == '(') {
+        cmdSensorCheck(s, a);
+    } else {
+        cmdCheckDeviceData(s, a);
+    }
 }
 
 // ---- schemes ----
@@ -431,7 +443,17 @@ void cmdFiles(Session& s, const Args&) {
         for (int scheme = 0; scheme < 16; ++scheme) {
             char name[128];
             std::snprintf(name, sizeof(name), pattern, scheme);
-            std::ifstream in(s.hostPath(name), std::ios::binary);
+            const std::string host = s.hostPath(name);
+            std::error_code error;
+            if (!std::filesystem::exists(host, error)) {
+                continue;
+            }
+            // Only a regular file holds records; anything else (a directory) is named.
+            if (!std::filesystem::is_regular_file(host, error)) {
+                s.result(std::string(name) + " not a regular file");
+                continue;
+            }
+            std::ifstream in(host, std::ios::binary);
             if (!in) {
                 continue;
             }
@@ -506,7 +528,12 @@ const Command kCommands[] = {
     {"restore", 1, 1, cmdRestore, "restore KEY", "send a key's stored value again"},
     {"reload", 0, 0, cmdReload, "reload", "go back to the values last flushed"},
     {"reset", 0, 0, cmdReset, "reset", "factory reset of the channel"},
-    {"check", 1, 1, cmdCheck, "check (A,B,C)", "sensor check request"},
+    {"check", 0, 2, cmdCheck, "check (A,B,C)", "sensor check request"},
+    {"check", 0, 2, cmdCheck, "check [--device DIR]",
+     "check every style, diversity and module document of the device data"},
+    {"explain", 0, 0, cmdExplain, "explain", "what each diversity rule did for this model"},
+    {"page", 0, 4, cmdPage, "page [--out FILE] [--scheme N]",
+     "the settings page of this model as one HTML file (default sensorctl-page.html)"},
     {"scheme", 0, 1, cmdScheme, "scheme [N]", "show or select the current scheme"},
     {"mode", 0, 1, cmdMode, "mode [N]", "show or set the parameter mode (0 manual, 1 automatic)"},
     {"style", 0, 1, cmdStyle, "style [TAB]",
@@ -598,11 +625,15 @@ std::vector<std::string> commandNames() {
 }
 
 void printHelp(const std::string& command) {
+    bool found = false;
     for (const Command& c : kCommands) {
         if (command == c.name) {
             printResult(std::string(c.usage) + "\n  " + c.help);
-            return;
+            found = true;
         }
+    }
+    if (found) {
+        return;
     }
     printResult(
         "Commands (a KEY is a KEY_ name, a key number or the style's name of a control, in any\n"

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -81,6 +82,46 @@ bool copyFile(const std::string& from, const std::string& to) {
     return static_cast<bool>(out);
 }
 
+// The device data: beside the executable (a build tree links it there), else where the
+// install puts it relative to the executable's folder.
+std::string defaultDeviceDir() {
+    char exe[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(".");
+    dir = dir.substr(0, dir.find_last_of('/') + 1);
+    if (fileExists(dir + "device/style")) {
+        return dir + "device";
+    }
+    return dir + SENSORCTL_DEVICE_FROM_BIN;
+}
+
+// A fresh root: every entry removed. Only the folders a sandbox holds are removed, so a
+// mistyped root (a home folder, "/") is refused rather than emptied.
+bool emptyRoot(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(root, ec)) {
+        return true;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(root, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "hd1" && name != "mnt" && name != "tmp") {
+            std::cerr << "sensorctl: --fresh: " << root << " holds " << name
+                      << ", which is not part of a sandbox; not emptied\n";
+            return false;
+        }
+    }
+    for (const char* name : {"hd1", "mnt", "tmp"}) {
+        fs::remove_all(fs::path(root) / name, ec);
+        if (ec) {
+            std::cerr << "sensorctl: --fresh: cannot empty " << root << ": " << ec.message()
+                      << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string trim(const std::string& text) {
     size_t b = text.find_first_not_of(" \t\r\n");
     if (b == std::string::npos) {
@@ -93,7 +134,11 @@ std::string trim(const std::string& text) {
 }  // namespace
 
 Session::Session(const Options& options)
-    : m_opt(options), m_bInited(false), m_nErrors(0), m_bEcho(false), m_pCapture(nullptr) {}
+    : m_opt(options), m_bInited(false), m_nErrors(0), m_bEcho(false), m_pCapture(nullptr) {
+    if (m_opt.deviceDir.empty()) {
+        m_opt.deviceDir = defaultDeviceDir();
+    }
+}
 
 Session::~Session() {
     shutdown();
@@ -104,6 +149,9 @@ std::string Session::hostPath(const std::string& cameraPath) const {
 }
 
 bool Session::prepareRoot() {
+    if (m_opt.fresh && !emptyRoot(m_opt.root)) {
+        return false;
+    }
     if (!makeDirs(m_opt.root)) {
         std::cerr << "sensorctl: cannot create the root folder " << m_opt.root << "\n";
         return false;
@@ -145,15 +193,23 @@ bool Session::prepareRoot() {
     return true;
 }
 
-ModuleConfigure Session::moduleConfigure() const {
+bool Session::machineInfo(MachineInfo& out) const {
+    return SystemInfoParser::parseMachineInfo(kMachineInfo, out);
+}
+
+ModuleConfigure Session::moduleConfigure(bool* matched) const {
     ModuleConfigure module;
     MachineInfo machine;
     std::vector<ModuleConfigure> found;
-    if (SystemInfoParser::parseMachineInfo(kMachineInfo, machine) &&
-        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
-                                     machine.getHardwareCode(), found) &&
-        !found.empty()) {
+    const bool bFound = machineInfo(machine) &&
+                        ModuleConfigureParser::parse(kModuleConfig, machine.getHardwareModel(),
+                                                     machine.getHardwareCode(), found) &&
+                        !found.empty();
+    if (bFound) {
         module = found.front();
+    }
+    if (matched != nullptr) {
+        *matched = bFound;
     }
     if (m_opt.detailGiven) {
         module.setDetail(m_opt.detail);
@@ -366,6 +422,12 @@ void Session::capture(const std::string& line, std::string& out, int& errors) {
     m_strCommand = outer;
     out = captured;
     errors = m_nErrors - before;
+}
+
+bool Session::executeArgs(const std::string& name, const Args& args, const std::string& source) {
+    m_strCommand = name;
+    m_strWhere = source;
+    return dispatch(name, args);
 }
 
 bool Session::runStream(std::istream& in, const std::string& source) {

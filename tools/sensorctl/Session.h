@@ -9,12 +9,14 @@
 
 #include "Controls.h"
 #include "ISensorController.h"
+#include "MachineInfo.h"
 #include "Output.h"
 #include "SimVideoModule.h"
 
 struct Options {
     std::string root = "sensorctl-root";
-    std::string deviceDir = TARNIS_DEVICE_DIR;
+    bool fresh = false;     // empty the root before preparing it
+    std::string deviceDir;  // empty: the device data beside the executable or installed
     int channel = 1;
     int deviceType = 1;
     std::string model = "Hi3519V101";
@@ -34,6 +36,8 @@ struct Options {
     bool verbose = false;    // 'list' adds handlers and enable lists
     std::string libraryLog;  // file receiving the library's console output
     std::vector<std::string> scripts;
+    std::string command;  // one command given on the command line, with its words
+    std::vector<std::string> commandArgs;
 };
 
 // A command's words after its name.
@@ -44,8 +48,9 @@ public:
     explicit Session(const Options& options);
     ~Session();
 
-    // Creates the root's folders and installs the device data that is missing. false (with a
-    // message on stderr) when the root cannot be made.
+    // Creates the root's folders and installs the device data that is missing (after emptying
+    // the root when the options ask for a fresh one). false (with a message on stderr) when
+    // the root cannot be made or emptied.
     bool prepareRoot();
     // Runs every line of `in`; `source` names it in error messages. Returns false on quit.
     bool runStream(std::istream& in, const std::string& source);
@@ -53,6 +58,8 @@ public:
     // Executes one command line; errors are counted and reported on stderr. Script lines are
     // echoed before their results unless the options say quiet.
     bool execute(const std::string& line, const std::string& source, int lineNo);
+    // Executes one command given as words (from the command line); `source` names it.
+    bool executeArgs(const std::string& name, const Args& args, const std::string& source);
     int errorCount() const { return m_nErrors; }
     // Runs one command line and hands back its results instead of printing them; the number of
     // errors it reported goes to `errors`.
@@ -68,7 +75,11 @@ public:
     int cameraId() const;
     const Options& options() const { return m_opt; }
     std::string hostPath(const std::string& cameraPath) const;
-    ModuleConfigure moduleConfigure() const;
+    // The module of moduleConfig.xml that matches the board (with the command line's
+    // overrides); `matched` tells whether one matched.
+    ModuleConfigure moduleConfigure(bool* matched = nullptr) const;
+    // The root's machineinfo.ini; false when it cannot be read.
+    bool machineInfo(MachineInfo& out) const;
     // Reports an error of the current command: "sensorctl: SOURCE:LINE: CMD: what".
     void error(const std::string& what);
     // The same line marked as a warning; not counted.
