@@ -72,6 +72,7 @@ ISensorController::ISensorController()
       m_nLastSchedule(255),
       m_bLprMode(false),
       m_bShowWDRFalg(true),
+      m_nRefusedSets(0),
       m_bScheduleScheme(false),
       m_bAutoScheme(false),
       m_bisLimitedIrPower(false),

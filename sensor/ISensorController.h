@@ -381,7 +381,9 @@ private:
     u32 cachedOrZero(u32 p_nKey);
     // Whether the zoom/focus lock holds the lens commands back (read under its own lock).
     bool zoomFocusLocked() const;
-    // Processor sets that doIaCmd saw refused on the calling thread so far.
+    // Processor sets that doIaCmd saw refused so far. The engine compares it around one
+    // dispatch under the controller's mutex; a direct control refused meanwhile on another
+    // thread only makes the engine send that key again on the next apply.
     u32 refusedSets() const;
 
     // ---- key table ----
@@ -509,6 +511,8 @@ private:
     bool m_bLprMode;
     // Written by a direct control on a host thread, read by handlers on others.
     std::atomic<bool> m_bShowWDRFalg;
+    // Count of refused processor sets (see refusedSets).
+    std::atomic<u32> m_nRefusedSets;
     bool m_bScheduleScheme;
     bool m_bAutoScheme;
     bool m_bisLimitedIrPower;

@@ -581,7 +581,7 @@ int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSa
 
         if (bDispatch) {
             // Some handlers report a refused processor set without failing; the refusal
-            // count of this thread tells.
+            // count tells.
             const u32 nRefused = refusedSets();
             const int nRet = dispatchKeyVal(i, nDispatchKey, &stKeyVal.value);
             if (nRet != 0) {

@@ -53,9 +53,6 @@ u32 ownFieldKey(u32 p_nKey, const u32 (&keys)[N]) {
     return keys[N - 1];
 }
 
-// Processor sets refused on this thread so far (see refusedSets).
-thread_local u32 t_nRefusedSets = 0;
-
 int32_t valueAt(const void* p_pVal) {
     int32_t nVal = 0;
     if (p_pVal != nullptr) {
@@ -92,13 +89,13 @@ int ISensorController::doIaCmd(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     SENSOR_DBG("====================== cmd:%d dir:%d val:%d =====================end\n", p_nKey,
                p_nDir, valueAt(p_pVal));
     if (nRet != 0 && p_nDir == IA_CMD_OPT_SET) {
-        ++t_nRefusedSets;
+        m_nRefusedSets.fetch_add(1, std::memory_order_relaxed);
     }
     return nRet;
 }
 
 u32 ISensorController::refusedSets() const {
-    return t_nRefusedSets;
+    return m_nRefusedSets.load(std::memory_order_relaxed);
 }
 
 int ISensorController::notifyToVideo(int p_nKey, int p_nVal) {

@@ -17,6 +17,7 @@
 #include "SensorKeys.h"
 #include "SensorStyleFiles.h"
 #include "StringHandler.h"
+#include "StyleLimits.h"
 #include "StyleModel.h"
 #include "XmlString.h"
 #include "sensor.h"
@@ -35,10 +36,9 @@ const size_t kMaxRangeItems = 64;
 const size_t kDetailRoom = 511;
 const size_t kParametersRoom = 255;
 const size_t kDetailValueMax = 9;
-// Size and nesting depth of a style document. Stand-ins until the library's own document
-// limits are declared in one place; then these two go.
-const size_t kMaxDocumentBytes = 1024 * 1024;
-const int kMaxDocumentDepth = 32;
+// Size and nesting depth of a style document: the library's own bounds.
+const size_t kMaxDocumentBytes = kMaxStyleBytes;
+const int kMaxDocumentDepth = static_cast<int>(kMaxStyleDepth);
 // Shadow keys of the plain light keys that are kept in the scheme arrays but have no row of
 // their own. Replaced by the key rows' shadow column once the key list carries it.
 const long kShadowKeysWithoutRow[] = {201, 202, 204, 205};
