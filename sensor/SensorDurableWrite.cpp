@@ -34,6 +34,27 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Where the open file of `fd` lives on this machine. The framework's OVFile decides where a
+// camera path lands; the rename and the directory sync must act on that same place, so it is
+// read back from the descriptor, and only when that fails taken from the library's own path
+// resolution.
+std::string hostPathOf(int fd, const std::string& cameraPath) {
+    if (fd >= 0) {
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        char buf[4096];
+        const ssize_t n = ::readlink(link.c_str(), buf, sizeof(buf) - 1);
+        if (n > 0 && buf[0] == '/') {
+            return std::string(buf, static_cast<size_t>(n));
+        }
+    }
+    return OVPath::resolve(cameraPath);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 DurableWriteResult result(DurableStep step, int written, int error) {
     return DurableWriteResult{step, written, error};
 }
@@ -122,14 +143,15 @@ DurableWriteResult durableReplace(const char* target, const void* data, unsigned
         return result(DurableStep::kOpen, 0, EINVAL);
     }
     const std::string temp = tempNameFor(target);
-    const std::string hostTemp = OVPath::resolve(temp);
-    const std::string hostTarget = OVPath::resolve(target);
 
     OVFile file;
     int lockFd = -1;
     if (!openLockedTemp(file, temp, lockFd)) {
         return result(DurableStep::kOpen, 0, errno);
     }
+    // The target is beside the temporary file, wherever the framework put that.
+    const std::string hostTemp = hostPathOf(lockFd, temp);
+    const std::string hostTarget = directoryOf(hostTemp) + "/" + baseNameOf(target);
     DurableWriteResult outcome = fillTemp(file, data, length);
     if (outcome.failed == DurableStep::kDone && std::rename(hostTemp.c_str(), hostTarget.c_str())) {
         outcome = result(DurableStep::kRename, outcome.written, errno);
