@@ -110,7 +110,14 @@ public:
     bool getParameters(const std::string& p_strIds, std::string& p_strParameters);
     // Sensor check "(a,b,c)": the processor's result; for b == 2 the text becomes the result.
     int SensorCheck(std::string& p_strParameters);
-    // Writes the current scheme to its parameter file; 0, a time-window code or the write's.
+    // Writes the current scheme to its parameter file, replacing it atomically and durably.
+    // 0: saved, or no user scheme is current (nothing to save).
+    // 505 / 506 / 507: the scheme's start time, end time, or window is invalid; not written.
+    // 508: the file could not be replaced (open, short write, full flash, sync or rename
+    //      failed); it keeps its previous content. Reported, also in the error log.
+    // 509: the channel's device data is broken (a style or diversity document that does not
+    //      parse or was refused, or a style without parameters); no parameter file is written
+    //      until init finds the data whole. The error log said why, once, at init.
     int flush();
 
     // ---- schemes and parameter mode (each takes the mutex) ----
@@ -420,9 +427,16 @@ private:
     // markers; parameter files of every scheme; WDR and Beaway from the video module.
     void initSteps(const ModuleConfigure& p_objModuleConfigure);
     void initAllocSchemes();
-    void initCheckVersion();
+    // Judges the device data (m_bDeviceDataBroken) and says why, once, when it is broken.
+    void initJudgeDeviceData(const std::string& p_strBroken);
+    // true when the stamp is current; removes the parameter files on a mismatch.
+    bool initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
     void initLoadSchemes();
+    // Loads one scheme's file by key; creates, migrates or replaces a damaged file.
+    void initLoadScheme(u32 p_nScheme);
+    // Writes the stamp and checks that it reads back.
+    void initWriteStamp();
     const KeyVal* initSchemeDefaults(u32 p_nScheme);
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
@@ -432,6 +446,8 @@ private:
     void releaseAll();
     // Removes this channel kind's parameter files.
     void removeParamFiles();
+    // Whether a user scheme's parameter file exists.
+    bool anyParamFileExists() const;
     // Reset internals: the module configuration to re-init.
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
@@ -500,6 +516,8 @@ private:
     bool m_bScheduleScheme;
     bool m_bAutoScheme;
     bool m_bisLimitedIrPower;
+    // The style or diversity document is broken: no parameter file is written or removed.
+    bool m_bDeviceDataBroken;
     // Copied in and out by host threads while the handlers read it: under its own lock, as
     // the direct controls take no controller lock.
     mutable std::mutex m_objZoomFocusMutex;

@@ -12,6 +12,7 @@
 #include "OVMutexManager.h"
 #include "OrvaneTime.h"
 #include "SensorFile.h"
+#include "SensorRecordLoad.h"
 #include "SensorXmlText.h"
 #include "StyleLimits.h"
 
@@ -183,7 +184,8 @@ void ISensorController::appendSavedScheme(std::string& p_strParameters) {
     }
     char szFile[128];
     paramFileName(m_nCurScheme, szFile, sizeof(szFile));
-    keyValFromFile(szFile, m_pstKeyValTmp, m_nKeyValSum);
+    // By key: a file of another key list shows only this list's keys.
+    loadRecordsByKey(szFile, m_pFctKeyVal, m_nKeyValSum, m_pstKeyValTmp);
     keyval_st2str(p_strParameters, m_pstKeyValTmp, m_nKeyValSum);
 }
 
