@@ -19,7 +19,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 pkgs="build-essential cmake pkg-config libtinyxml-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libreadline-dev nlohmann-json3-dev clang-format binutils lintian doxygen \
+libbenchmark-dev libreadline-dev nlohmann-json3-dev clang-format binutils strace lintian doxygen \
 clang libclang-rt-14-dev"
 if [ "$want_cross" = "--cross" ]; then
     $SUDO dpkg --add-architecture armhf

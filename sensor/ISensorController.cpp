@@ -51,7 +51,8 @@ ISensorController::ISensorController()
       m_nRefusedSets(0),
       m_bScheduleScheme(false),
       m_bAutoScheme(false),
-      m_bisLimitedIrPower(false) {
+      m_bisLimitedIrPower(false),
+      m_bDeviceDataBroken(false) {
     // The body of the sensor thread: sensorThread bound to this controller. GThread keeps its
     // own copies; the temporaries here release their references on return.
     function<int> body(new function_obj<int, bind_funcobj0<int, ISensorController>>(

@@ -114,8 +114,14 @@ public:
     // Sensor check "(a,b,c)": the processor's result (0 for a refused text); for b == 2 the
     // text becomes the check's result. No lock.
     int SensorCheck(std::string& p_strParameters);
-    // Writes the current scheme to its parameter file: 0 (also with no current scheme),
-    // 505/506/507 for an invalid time window (nothing written), or the write's result.
+    // Writes the current scheme to its parameter file, replacing it atomically and durably.
+    // 0: saved, or no user scheme is current (nothing to save).
+    // 505 / 506 / 507: the scheme's start time, end time, or window is invalid; not written.
+    // 508: the file could not be replaced (open, short write, full flash, sync or rename
+    //      failed); it keeps its previous content. Reported, also in the error log.
+    // 509: the channel's device data is broken (a style or diversity document that does not
+    //      parse or was refused, or a style without parameters); no parameter file is written
+    //      until init finds the data whole. The error log said why, once, at init.
     int flush();
 
     // ---- schemes and parameter mode (any host thread; each takes m_objMutex) ----
@@ -444,9 +450,16 @@ private:
     // The scheme storage for `p_nCount` factory records: the block of every user scheme and
     // the factory copy (filled from p_pFactory), its index, the scratch and work arrays.
     void allocSchemes(const KeyVal* p_pFactory, u32 p_nCount);
-    void initCheckVersion();
+    // Judges the device data (m_bDeviceDataBroken) and says why, once, when it is broken.
+    void initJudgeDeviceData(const std::string& p_strBroken);
+    // true when the stamp is current; removes the parameter files on a mismatch.
+    bool initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
     void initLoadSchemes() TARNIS_REQUIRES(m_objMutex);
+    // Loads one scheme's file by key; creates, migrates or replaces a damaged file.
+    void initLoadScheme(u32 p_nScheme);
+    // Writes the stamp and checks that it reads back.
+    void initWriteStamp();
     const KeyVal* initSchemeDefaults(u32 p_nScheme);
     void initVideoDecisions(const MachineInfo& p_objMachine);
     // Frees the arrays and the key table and nulls their pointers.
@@ -456,6 +469,8 @@ private:
     void releaseAll() TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     // Removes this channel kind's parameter files.
     void removeParamFiles();
+    // Whether a user scheme's parameter file exists.
+    bool anyParamFileExists() const;
     // Reset internals: the module configuration to re-init.
     bool readModuleDocuments(ModuleConfigure& p_objModule);
     void buildResetModule(ModuleConfigure& p_objModule);
@@ -524,6 +539,8 @@ private:
     bool m_bScheduleScheme TARNIS_GUARDED_BY(m_objMutex);
     bool m_bAutoScheme TARNIS_GUARDED_BY(m_objMutex);
     bool m_bisLimitedIrPower;
+    // The style or diversity document is broken: no parameter file is written or removed.
+    bool m_bDeviceDataBroken;
     // Copied in and out by host threads while the handlers read it: under its own lock, as
     // the direct controls take no controller lock.
     mutable std::mutex m_objZoomFocusMutex;

@@ -38,6 +38,9 @@ const u32 kIrPowerLimit = 100;
 const int kSensorCheckQuery = 2;
 // Latest scheme time (24:00 as hour * 100 + minute).
 const u32 kLatestSchemeTime = 2400;
+// flush results beyond the time-window codes (documented with flush).
+const int kFlushNotSaved = 508;
+const int kFlushDeviceDataBroken = 509;
 
 // The console line of a read of the other infrared strength.
 void irPartnerLine(const KeyRow& partner, bool read) {
@@ -202,9 +205,13 @@ int ISensorController::flush() {
     if (nCheck != 0) {
         return nCheck;
     }
+    if (m_bDeviceDataBroken) {
+        return kFlushDeviceDataBroken;  // said once, at init
+    }
     char szFile[128];
     paramFileName(m_nCurScheme, szFile, sizeof(szFile));
-    return keyValToFile(szFile, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    const int nRet = keyValToFile(szFile, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    return OVS_SUCCESS == nRet ? OVS_SUCCESS : kFlushNotSaved;
 }
 
 int ISensorController::paramCheck() {

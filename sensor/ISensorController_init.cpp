@@ -9,6 +9,9 @@
 #define SENSOR_SOURCE_NAME "ISensorController.cpp"
 #include "SensorTrace.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +24,10 @@
 #include "SensorKeys.h"
 #include "MachineInfo.h"
 #include "OVPath.h"
+#include "SensorDeviceData.h"
+#include "SensorDurableWrite.h"
 #include "SensorFile.h"
+#include "SensorRecordLoad.h"
 #include "SyCommand.h"
 #include "sensor.h"
 #include "SensorPaths.h"
@@ -60,6 +66,16 @@ std::string detailText(const ModuleConfig& p_stModule) {
                        strnlen(p_stModule.szDetail, sizeof(p_stModule.szDetail)));
 }
 
+// The stamp exists but is no regular, readable file (a directory in its place, say).
+bool stampUnusable() {
+    const std::string strPath = OVPath::resolve(SensorPaths::kStampPath);
+    struct stat st;
+    if (::stat(strPath.c_str(), &st) != 0) {
+        return false;
+    }
+    return !S_ISREG(st.st_mode) || ::access(strPath.c_str(), R_OK) != 0;
+}
+
 // The steps of init report as init.
 constexpr SensorOp kInitOp = {"init", "bool ISensorController::init(const ModuleConfigure&)"};
 
@@ -91,19 +107,24 @@ bool ISensorController::init(const ModuleConfigure& p_objModuleConfigure) {
 }
 
 void ISensorController::initSteps(const ModuleConfigure& p_objModuleConfigure) {
-    int nRet = initSysConf(m_nCameraID, p_objModuleConfigure, &m_stSysConf);
+    std::string strBroken;
+    int nRet = initSysConfChecked(m_nCameraID, p_objModuleConfigure, &m_stSysConf, strBroken);
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == initSysConf(m_nCameraID,p_objModuleConfigure, &m_stSysConf)",
                   "%s", "");
     initAllocSchemes();
-    initCheckVersion();
+    initJudgeDeviceData(strBroken);
+    // Temporary files of writers that died (a power cut mid-write) are removed; those of a
+    // writer still at work are held by its lock and stay.
+    removeStaleTemporaries(SensorPaths::kParamFileDir);
+    const bool bStampCurrent = initCheckVersion();
     MachineInfo objMachine;
     initDeviceMarkers(objMachine);
     initLoadSchemes();
-
-    nRet = setVersion(m_nVersion);
-    SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == setVersion(m_nVersion)", "m_nVersion(%d)\n",
-                  m_nVersion);
+    // An ordinary start writes nothing: the stamp only when it is not current.
+    if (!bStampCurrent && !m_bDeviceDataBroken) {
+        initWriteStamp();
+    }
 
     buildKeyCmdMap();
 
@@ -127,8 +148,9 @@ void ISensorController::initAllocSchemes() {
     KeyVal* pFactory = allocRecords(SensorPaths::kKeyCapacity);
     m_nKeyValSum = 0;
     if (m_stSysConf.szUIStyle != nullptr) {
+        // The key list depends on the device data only (not on the streams of this start).
         int nRet =
-            getFctData(m_nCameraID, m_stSysConf.szUIStyle, pFactory, &m_nKeyValSum, m_bShowWDRFalg);
+            stableFactoryRecords(m_nCameraID, m_stSysConf.szUIStyle, pFactory, &m_nKeyValSum);
         SENSOR_ASSERT_OP(kInitOp, OVS_SUCCESS == nRet,
                          "OVS_SUCCESS == getFctData(m_nCameraID,m_stSysConf.szUIStyle, "
                          "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
@@ -176,17 +198,73 @@ void ISensorController::removeParamFiles() {
     sy_system(SensorPaths::removeParamFilesCommand(m_nCameraID), kShellTimeout);
 }
 
-void ISensorController::initCheckVersion() {
+void ISensorController::initJudgeDeviceData(const std::string& p_strBroken) {
+    std::string strReason = p_strBroken;
+    if (strReason.empty() && 0 == m_nKeyValSum) {
+        strReason = "the style yields no parameter";
+    }
+    m_bDeviceDataBroken = !strReason.empty();
+    if (m_bDeviceDataBroken) {
+        SENSOR_ALARM_OP(kInitOp,
+                        "channel %d: device data broken (%s): parameter files are neither written "
+                        "nor removed until it is whole\n",
+                        m_nCameraID, strReason.c_str());
+    }
+}
+
+bool ISensorController::initCheckVersion() {
     u32 nStored = 0;
     int nRet = getVersion(&nStored);
-    if (OVS_SUCCESS != nRet || nStored != m_nVersion) {
-        SENSOR_WARN_OP(
-            kInitOp,
-            "check the sensor version,   local(%u) --> libtarnis.so(%u), source the cmd: rm -rf "
-            "/mnt/mtd/code/config*/sensor*\n",
-            nStored, m_nVersion);
-        removeParamFiles();
+    if (OVS_SUCCESS == nRet && nStored == m_nVersion) {
+        return true;
     }
+    if (stampUnusable()) {
+        // It exists but is no readable file: nothing tells the files' version, so they stay.
+        SENSOR_ALARM_OP(kInitOp, "stamp(%s) cannot be read: parameter files kept\n",
+                        SensorPaths::kStampPath);
+        return false;
+    }
+    SENSOR_WARN_OP(
+        kInitOp,
+        "check the sensor version,   local(%u) --> libtarnis.so(%u), source the cmd: rm -rf "
+        "/mnt/mtd/code/config*/sensor*\n",
+        nStored, m_nVersion);
+    if (m_bDeviceDataBroken) {
+        return false;
+    }
+    if (anyParamFileExists()) {
+        SENSOR_ALARM_OP(
+            kInitOp, "stamp(%u) differs from version %u: parameter files of channel %d removed\n",
+            nStored, m_nVersion, m_nCameraID);
+    }
+    removeParamFiles();
+    return false;
+}
+
+void ISensorController::initWriteStamp() {
+    int nRet = setVersion(m_nVersion);
+    SENSOR_ASSERT_OP(kInitOp, OVS_SUCCESS == nRet, "OVS_SUCCESS == setVersion(m_nVersion)",
+                     "m_nVersion(%d)\n", m_nVersion);
+    u32 nBack = 0;
+    nRet = getVersion(&nBack);
+    if (OVS_SUCCESS != nRet || nBack != m_nVersion) {
+        SENSOR_ALARM_OP(
+            kInitOp,
+            "stamp(%s) does not read back as %u after writing: the next start keeps the "
+            "parameter files while it cannot be read\n",
+            SensorPaths::kStampPath, m_nVersion);
+    }
+}
+
+bool ISensorController::anyParamFileExists() const {
+    char szName[128];
+    for (u32 s = 0; s < m_stSysConf.nSchemeSum; ++s) {
+        paramFileName(static_cast<int>(s), szName, sizeof(szName));
+        if (OVPath::exists(szName)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void ISensorController::initDeviceMarkers(MachineInfo& p_objMachine) {
@@ -229,18 +307,8 @@ const KeyVal* ISensorController::initSchemeDefaults(u32 p_nScheme) {
 void ISensorController::initLoadSchemes() {
     m_bScheduleScheme = false;
     m_bAutoScheme = false;
-    char szName[128];
     for (u32 s = 0; s < m_stSysConf.nSchemeSum; ++s) {
-        paramFileName(static_cast<int>(s), szName, sizeof(szName));
-        if (!OVPath::exists(szName)) {
-            if (!m_bLprMode && 0 == s) {
-                setKeyValToCache(m_stSysConf.nSchemeSum, KEY_SCHEME_MODE, 0, true);
-            }
-            keyValToFile(szName, const_cast<KeyVal*>(initSchemeDefaults(s)), m_nKeyValSum);
-        }
-        // Records that a short file does not cover keep the scheme's defaults.
-        std::memcpy(m_ppUserKeyVal[s], initSchemeDefaults(s), m_nKeyValSum * sizeof(KeyVal));
-        keyValFromFile(szName, m_ppUserKeyVal[s], m_nKeyValSum);
+        initLoadScheme(s);
         if (0 == s) {
             u32 nMode = 0;
             if (getKeyValFromCache(0, KEY_SCHEME_MODE, nMode) >= 0) {
@@ -248,6 +316,31 @@ void ISensorController::initLoadSchemes() {
                 m_bAutoScheme = (2 == nMode);
             }
         }
+    }
+}
+
+void ISensorController::initLoadScheme(u32 p_nScheme) {
+    char szName[128];
+    paramFileName(static_cast<int>(p_nScheme), szName, sizeof(szName));
+    const bool bMayWrite = !m_bDeviceDataBroken;
+    if (bMayWrite && !OVPath::exists(szName)) {
+        if (!m_bLprMode && 0 == p_nScheme) {
+            setKeyValToCache(m_stSysConf.nSchemeSum, KEY_SCHEME_MODE, 0, true);
+        }
+        keyValToFile(szName, const_cast<KeyVal*>(initSchemeDefaults(p_nScheme)), m_nKeyValSum);
+    }
+    // Records the file lacks keep the scheme's defaults; records of other keys are dropped.
+    const RecordLoadResult stLoad = loadRecordsByKey(szName, initSchemeDefaults(p_nScheme),
+                                                     m_nKeyValSum, m_ppUserKeyVal[p_nScheme]);
+    if (!bMayWrite) {
+        return;
+    }
+    if (RecordLoadState::kDamaged == stLoad.state) {
+        keepDamagedCopy(szName);
+    }
+    // A file of another key list, or a damaged one, is written anew in this list's layout.
+    if (RecordLoadState::kDamaged == stLoad.state || RecordLoadState::kByKey == stLoad.state) {
+        keyValToFile(szName, m_ppUserKeyVal[p_nScheme], m_nKeyValSum);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "OVMutexManager.h"
 #include "SensorFile.h"
 #include "SensorPaths.h"
+#include "SensorRecordLoad.h"
 
 namespace {
 
@@ -78,10 +79,14 @@ bool ISensorController::resetToLastParameters() {
     char szTmp[128];
     paramFileName(m_nCurScheme, szTmp, sizeof(szTmp));
     FlagScope objRestoring(m_nFlags, restoring_flag);
-    // Records the file does not cover (missing or short file, each reported by the read)
+    // The file is read by key, so no record of another key list reaches the processor.
+    // Records it does not cover (missing, short, unreadable or damaged file, each reported)
     // keep the cached values, which the engine then finds unchanged and does not send.
-    std::memcpy(m_pstKeyValTmp, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum * sizeof(KeyVal));
-    int nRet = keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum);
+    const RecordLoadResult stLoad =
+        loadRecordsByKey(szTmp, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum, m_pstKeyValTmp);
+    const bool bLoaded =
+        RecordLoadState::kSameLayout == stLoad.state || RecordLoadState::kByKey == stLoad.state;
+    int nRet = bLoaded ? OVS_SUCCESS : -1;
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == keyValFromFile(szTmp, m_pstKeyValTmp, m_nKeyValSum)",
                   "szTmp(%s), m_nKeyValSum(%d)\n", szTmp, m_nKeyValSum);
@@ -138,7 +143,10 @@ bool ISensorController::resetParameters() {
         SENSOR_ASSERT(OVS_SUCCESS == nRet, "OVS_SUCCESS == switch_to(m_stSysConf.nSchemeSum)",
                       "m_stSysConf.nSchemeSum(%d)\n", m_stSysConf.nSchemeSum);
     }
-    removeParamFiles();
+    // Broken device data could not re-create them: the saved files stay.
+    if (!m_bDeviceDataBroken) {
+        removeParamFiles();
+    }
     uinit();
 
     ModuleConfigure objModuleConfigure;

@@ -14,6 +14,7 @@
 #include "SensorFile.h"
 #include "SensorKeys.h"
 #include "SensorPaths.h"
+#include "SensorRecordLoad.h"
 #include "SensorXmlText.h"
 #include "StyleLimits.h"
 #include "XmlString.h"
@@ -186,7 +187,8 @@ void ISensorController::appendSavedScheme(std::string& p_strParameters) {
     }
     char szFile[128];
     paramFileName(m_nCurScheme, szFile, sizeof(szFile));
-    keyValFromFile(szFile, m_pstKeyValTmp, m_nKeyValSum);
+    // By key: a file of another key list shows only this list's keys.
+    loadRecordsByKey(szFile, m_pFctKeyVal, m_nKeyValSum, m_pstKeyValTmp);
     keyval_st2str(p_strParameters, m_pstKeyValTmp, m_nKeyValSum);
 }
 

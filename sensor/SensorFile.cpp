@@ -2,23 +2,27 @@
 //
 // Every transfer goes through the host's OVFile; short transfers and failed opens are
 // reported through the assertion check and the function goes on with its next step.
-// Records and the stamp are little-endian on every target.
+// Writes replace their file durably: the old content stays until the new one is whole on
+// storage. Records and the stamp are little-endian on every target.
 #define SENSOR_SOURCE_NAME "SensorFile.cpp"
 #include "SensorTrace.h"
 
 #include <stdint.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "OVFile.h"
+#include "SensorDurableWrite.h"
 #include "SensorFile.h"
 #include "SensorPaths.h"
 
 namespace {
 
-const int kModeWriteTruncate = OVFile::modeWrite | OVFile::modeTruncate;
+// keyValToFile's result when the file keeps its previous content (or may not be on storage).
+const int kFileNotWritten = -1;
 
 constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
@@ -49,14 +53,6 @@ int readBytes(OVFile& file, void* buf, INT64 length) {
     return file.read(buf, count);
 }
 
-int writeBytes(OVFile& file, const void* data, INT64 length) {
-    unsigned int count = transferCount(length);
-    if (data == nullptr || count == 0) {
-        return 0;
-    }
-    return file.write(data, count);
-}
-
 INT64 recordBytes(u32 count) {
     return SensorPaths::paramFileBytes(count);
 }
@@ -78,25 +74,42 @@ void recordsFromFileOrder(KeyVal* records, int bytesRead) {
     }
 }
 
+// Replaces the file durably (SensorDurableWrite.h). Steps after a whole write that fail
+// (sync, rename, directory sync) are reported here, naming the file; the open and the
+// write are reported by the callers with their own texts.
+DurableWriteResult replaceFile(const char* name, const void* data, unsigned int length) {
+    const DurableWriteResult stResult = durableReplace(name, data, length);
+    const bool bAfterWrite = stResult.failed == DurableStep::kSync ||
+                             stResult.failed == DurableStep::kRename ||
+                             stResult.failed == DurableStep::kDirSync;
+    if (bAfterWrite) {
+        SENSOR_ALARM(
+            "file_name(%s) not saved: %s (%s)%s\n", printable(name),
+            durableStepText(stResult.failed), std::strerror(stResult.error),
+            stResult.failed == DurableStep::kDirSync ? "" : ", the previous content is kept");
+    }
+    return stResult;
+}
+
 // Writes the records in file order: as they are on a little-endian host, through a swapped
 // copy otherwise.
-int writeRecords(OVFile& file, const KeyVal* records, u32 count) {
-    INT64 bytes = recordBytes(count);
-    if (kLittleEndianHost || records == nullptr || transferCount(bytes) == 0) {
-        return writeBytes(file, records, bytes);
+DurableWriteResult writeRecords(const char* name, const KeyVal* records, u32 count) {
+    const unsigned int bytes = static_cast<unsigned int>(recordBytes(count));
+    if (kLittleEndianHost) {
+        return replaceFile(name, records, bytes);
     }
-    KeyVal* swapped = static_cast<KeyVal*>(std::malloc(static_cast<size_t>(bytes)));
+    KeyVal* swapped = static_cast<KeyVal*>(std::malloc(bytes + 1));
     if (swapped == nullptr) {
-        return 0;
+        return DurableWriteResult{DurableStep::kOpen, 0, ENOMEM};
     }
     for (u32 i = 0; i < count; ++i) {
         swapped[i].key = toLittleEndian(records[i].key);
         swapped[i].value =
             static_cast<int32_t>(toLittleEndian(static_cast<uint32_t>(records[i].value)));
     }
-    int written = writeBytes(file, swapped, bytes);
+    const DurableWriteResult stResult = replaceFile(name, swapped, bytes);
     std::free(swapped);
-    return written;
+    return stResult;
 }
 
 }  // namespace
@@ -123,16 +136,23 @@ int loadFromFile(const char* file_name, char* buf, INT64 file_len) {
 }
 
 int saveToFile(char* file_name, char* data, INT64 file_len) {
-    OVFile file;
-    bool opened = openFile(file, file_name, kModeWriteTruncate);
-    SENSOR_ASSERT(opened, "file.open(file_name, OVFile::modeWrite | OVFile::modeTruncate)",
+    // A null buffer or a length the file object cannot take is refused before the file is
+    // touched.
+    if (data == nullptr || file_len < 0 || file_len > static_cast<INT64>(INT_MAX)) {
+        SENSOR_ASSERT(false, "file_len == (nSize=file.write(data, file_len))", "file_len(%d)\n",
+                      static_cast<int>(file_len));
+        return 0;
+    }
+    const DurableWriteResult stResult =
+        replaceFile(file_name, data, static_cast<unsigned int>(file_len));
+    SENSOR_ASSERT(stResult.failed != DurableStep::kOpen,
+                  "file.open(file_name, OVFile::modeWrite | OVFile::modeTruncate)",
                   "file_name(%s)\n", printable(file_name));
-    int nSize = writeBytes(file, data, file_len);
+    const int nSize = stResult.written;
     SENSOR_ASSERT(file_len == static_cast<INT64>(nSize),
                   "file_len == (nSize=file.write(data, file_len))", "file_len(%d)\n",
                   static_cast<int>(file_len));
-    file.close();
-    return nSize;
+    return stResult.failed == DurableStep::kDone || nSize != file_len ? nSize : -1;
 }
 
 int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum) {
@@ -151,17 +171,24 @@ int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum) {
 }
 
 int keyValToFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum) {
-    OVFile file;
-    bool opened = openFile(file, file_name, kModeWriteTruncate);
-    SENSOR_ASSERT(opened, "file.open(file_name, OVFile::modeWrite | OVFile::modeTruncate)",
+    const INT64 nBytes = recordBytes(p_nKeyValNum);
+    // A null array or more records than one write can take is refused before the file is
+    // touched.
+    if (p_pKeyVal == nullptr || nBytes > static_cast<INT64>(INT_MAX)) {
+        SENSOR_ASSERT(false, "nSize == sizeof(KeyVal)*p_nKeyValSum",
+                      "nSize(%d) sizeof(KeyVal) = %d, p_nKeyValNum(%d)\n", 0,
+                      static_cast<int>(sizeof(KeyVal)), static_cast<int>(p_nKeyValNum));
+        return kFileNotWritten;
+    }
+    const DurableWriteResult stResult = writeRecords(file_name, p_pKeyVal, p_nKeyValNum);
+    SENSOR_ASSERT(stResult.failed != DurableStep::kOpen,
+                  "file.open(file_name, OVFile::modeWrite | OVFile::modeTruncate)",
                   "file_name(%s)\n", printable(file_name));
-    int nSize = writeRecords(file, p_pKeyVal, p_nKeyValNum);
-    SENSOR_ASSERT(static_cast<INT64>(nSize) == recordBytes(p_nKeyValNum),
-                  "nSize == sizeof(KeyVal)*p_nKeyValSum",
+    const int nSize = stResult.written;
+    SENSOR_ASSERT(static_cast<INT64>(nSize) == nBytes, "nSize == sizeof(KeyVal)*p_nKeyValSum",
                   "nSize(%d) sizeof(KeyVal) = %d, p_nKeyValNum(%d)\n", nSize,
                   static_cast<int>(sizeof(KeyVal)), static_cast<int>(p_nKeyValNum));
-    file.close();
-    return OVS_SUCCESS;
+    return stResult.failed == DurableStep::kDone ? OVS_SUCCESS : kFileNotWritten;
 }
 
 int getVersion(u32* p_nVersion) {

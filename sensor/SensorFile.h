@@ -21,15 +21,23 @@ struct ModuleConfig;
 TARNIS_API INT64 getFileLen(const char* file_name);
 // Reads file_len bytes into buf (not terminated); the count, or -1.
 TARNIS_API int loadFromFile(const char* file_name, char* buf, INT64 file_len);
-// Creates or replaces the file with file_len bytes; the count written.
+// Writes replace the file atomically and durably: a temporary file beside it, synced, renamed
+// over it, the directory synced. A write that fails at any step leaves the old file as it
+// was and is reported (the open and size checks, and an error-log record naming the file at
+// every debug level). A null buffer or a negative length is refused with the size report and
+// the file is not touched.
+//
+// Creates or replaces the file with file_len bytes. The count written; -1 when all bytes
+// were written but the file could not be replaced (sync or rename failed).
 TARNIS_API int saveToFile(char* file_name, char* data, INT64 file_len);
 // Reads p_nKeyValNum records; short transfers are reported. Always 0.
 TARNIS_API int keyValFromFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
-// Writes p_nKeyValNum records, replacing the file; short transfers are reported. Always 0.
+// Writes p_nKeyValNum records, replacing the file. 0 when the file holds them on storage, -1
+// when it was not replaced (or, after a failed directory sync, may not survive a power cut).
 TARNIS_API int keyValToFile(char* file_name, KeyVal* p_pKeyVal, u32 p_nKeyValNum);
 // The 4-byte stamp "/mnt/mtd/code/config_file/ovsversion.cfg"; 0 or -1.
 TARNIS_API int getVersion(u32* p_nVersion);
-// Writes the version stamp; 0 or -1.
+// Writes the version stamp (replaced as saveToFile does); 0 or -1.
 TARNIS_API int setVersion(u32 p_nVersion);
 
 // ---- module detail text: fields written "(name=value)" ----
@@ -48,7 +56,8 @@ TARNIS_API int updateStyleTab(TiXmlDocument* doc_style, const char* operation, c
                               const TiXmlElement* content);
 
 // ---- dynamic style ----
-// Rewrites the style from the processor's dynamic ranges into `out`. Returns 0.
+// Rewrites the style from the processor's dynamic ranges into `out`. 0, or -1 (reported)
+// for a channel below 1.
 TARNIS_API int getDnaStyle(int p_channelID, const char* szStyle, std::string& out,
                            bool p_bShowWDRFalg);
 // The "value" of the parameter element with "id" equal to id under start (value
@@ -68,7 +77,8 @@ TARNIS_API int doCustomizeStyle(TiXmlElement* start, int cmd, ia_dynamic_params_
 TARNIS_API int ModifyNodebyCmdId(TiXmlElement* start, int id);
 
 // ---- factory records ----
-// Records of the dynamic style's parameter elements (id and value), depth-first. Returns 0.
+// Records of the dynamic style's parameter elements (id and value), depth-first. 0, or -1
+// (reported) for a null destination or a channel below 1.
 TARNIS_API int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
                           bool p_bShowWDRFalg);
 // Appends the records of the style's parameter elements under element. Returns 0.

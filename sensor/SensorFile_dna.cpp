@@ -10,6 +10,7 @@
 #include <string>
 
 #include "SensorBeaway.h"
+#include "SensorDeviceData.h"
 #include "SensorFile.h"
 #include "SensorKeys.h"
 #include "SensorXmlText.h"
@@ -177,6 +178,11 @@ bool isWithin(const TiXmlNode* node, const TiXmlNode* root) {
 }  // namespace
 
 int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg) {
+    return dnaStyleText(p_channelID, szStyle, out, p_bShowWDRFalg, getshowBeawayFalg());
+}
+
+int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_bShowWDRFalg,
+                 bool p_bShowBeaway) {
     if (refuseChannel(p_channelID)) {
         return -1;
     }
@@ -224,7 +230,7 @@ int getDnaStyle(int p_channelID, const char* szStyle, std::string& out, bool p_b
     if (p_bShowWDRFalg) {
         removeElementWithId(root, kWdrPlaceholder);
     }
-    if (getshowBeawayFalg()) {
+    if (p_bShowBeaway) {
         removeElementWithId(root, kBeawayPlaceholder);
     }
 
@@ -322,8 +328,12 @@ int ModifyNodebyCmdId(TiXmlElement* start, int id) {
     return 0;
 }
 
-int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
-               bool p_bShowWDRFalg) {
+namespace {
+
+// The factory records of the dynamic style with the given placeholders removed; refuses
+// missing destinations and a channel below 1.
+int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
+                   bool p_bShowWDRFalg, bool p_bShowBeaway) {
     SENSOR_ASSERT(NULL != p_pKeyVal && NULL != p_pnKeyValNum,
                   "NULL != p_pKeyVal && NULL != p_pnKeyValNum", "%s", "");
     if (p_pKeyVal == nullptr || p_pnKeyValNum == nullptr || refuseChannel(p_channelID)) {
@@ -331,7 +341,8 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
     }
     // The style as the processor's ranges shape it.
     std::string strDnaStyle;
-    const int nRet = getDnaStyle(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg);
+    const int nRet =
+        dnaStyleText(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg, p_bShowBeaway);
     SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == getDnaStyle(p_channelID,p_szStyle, strDnaStyle,p_bShowWDRFalg)",
                   "%s", "");
@@ -348,6 +359,19 @@ int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKey
     *p_pnKeyValNum = 0;
     style2KeyVal(objDnaStyleDoc.RootElement(), p_pKeyVal, p_pnKeyValNum);
     return OVS_SUCCESS;
+}
+
+}  // namespace
+
+int getFctData(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum,
+               bool p_bShowWDRFalg) {
+    return factoryRecords(p_channelID, p_szStyle, p_pKeyVal, p_pnKeyValNum, p_bShowWDRFalg,
+                          getshowBeawayFalg());
+}
+
+int stableFactoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_pnKeyValNum) {
+    // Both functions counted as offered: their placeholders are never parameters.
+    return factoryRecords(p_channelID, p_szStyle, p_pKeyVal, p_pnKeyValNum, true, true);
 }
 
 int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "MachineInfo.h"
+#include "SensorDeviceData.h"
 #include "SensorFile.h"
 #include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
@@ -28,6 +29,8 @@ namespace {
 using namespace SensorStyleFiles;
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
+// A detail field value is read into 10 zero-filled bytes (at most 9 characters).
+const size_t kDetailValueRoom = 10;
 
 // The device types this library serves, in the order the device-type check names them.
 struct NamedDeviceType {
@@ -99,26 +102,127 @@ int loadIntoBlock(const std::string& name, char* block, INT64 length) {
     return loadFromFile(name.c_str(), block, length > 0 ? length : 0);
 }
 
-// The length of a style file to read: 0 (reported) when it is beyond the size limit, so
-// that nothing of it is read.
-INT64 styleFileLength(const std::string& name) {
+// The length of a style file to read: 0 (reported, `refused` set) when it is beyond the size
+// limit, so that nothing of it is read.
+INT64 styleFileLength(const std::string& name, bool& refused) {
     const INT64 length = getFileLen(name.c_str());
-    return styleFileWithinSize(length, name.c_str()) ? length : 0;
+    refused = !styleFileWithinSize(length, name.c_str());
+    return refused ? 0 : length;
 }
 
-// A loaded style text nested beyond the limit is reported under its file and emptied.
-void boundStyleText(const std::string& name, char* text) {
+// A loaded style text nested beyond the limit is reported under its file and emptied; sets
+// `refused` then.
+void boundStyleText(const std::string& name, char* text, bool& refused) {
     if (text != nullptr && !styleWithinLimits(text, name.c_str())) {
         text[0] = '\0';
+        refused = true;
     }
 }
+
+// A scheme count is a decimal number of at least 1, possibly after blanks, and nothing else.
+bool isSchemeCount(const char* text) {
+    while (*text == ' ' || *text == '\t') {
+        ++text;
+    }
+    if (*text == '\0') {
+        return false;
+    }
+    bool nonZero = false;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') {
+            return false;
+        }
+        nonZero = nonZero || *text != '0';
+    }
+    return nonZero;
+}
+
+// The number of user schemes: the "max_scheme" field, 4 when it is absent. A field that is no
+// count would leave the channel without a scheme to save: it counts as absent, loudly.
+u32 schemeCountOf(const char* detail) {
+    char szValue[kDetailValueRoom] = {0};
+    if (getDetailFieldToStr(detail, kSchemeSumField, szValue) != 0) {
+        return kDefaultSchemeSum;
+    }
+    if (!isSchemeCount(szValue)) {
+        SENSOR_ALARM_OP(kInitSysConfOp,
+                        "module detail field (%s=%s) is no scheme count: %u schemes used\n",
+                        kSchemeSumField, szValue, kDefaultSchemeSum);
+        return kDefaultSchemeSum;
+    }
+    u32 nCount = kDefaultSchemeSum;
+    getDetailFieldTou32(detail, kSchemeSumField, &nCount);
+    return nCount;
+}
+
+// Whether the text is well-formed UTF-8 (the parser takes stray bytes as parts of
+// characters, which can swallow markup without any error).
+bool isValidUtf8(const unsigned char* p) {
+    while (*p != 0) {
+        int follow = 0;
+        if (*p < 0x80) {
+            follow = 0;
+        } else if (*p >= 0xC2 && *p <= 0xDF) {
+            follow = 1;
+        } else if (*p >= 0xE0 && *p <= 0xEF) {
+            follow = 2;
+        } else if (*p >= 0xF0 && *p <= 0xF4) {
+            follow = 3;
+        } else {
+            return false;
+        }
+        ++p;
+        for (int i = 0; i < follow; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// "" when the document text parses into a document with a root element; else what is wrong.
+// A document that the size or depth limit refused counts as broken too.
+std::string documentFault(const std::string& name, const char* text, INT64 length, bool refused) {
+    if (refused) {
+        return name + " is beyond the size or depth limit";
+    }
+    if (length <= 0) {
+        return name + " is missing or empty";
+    }
+    if (!isValidUtf8(reinterpret_cast<const unsigned char*>(text))) {
+        return name + " is not valid UTF-8";
+    }
+    TiXmlDocument doc;
+    if (!parseXmlText(doc, text, name.c_str()) || doc.RootElement() == nullptr) {
+        return name + " does not parse";
+    }
+    return "";
+}
+
+int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                    SysConfig* p_stSysConf, std::string* p_pBroken);
 
 }  // namespace
 
 int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
                 SysConfig* p_stSysConf) {
     SENSOR_OP_IS(kInitSysConfOp);
-    SENSOR_ASSERT(NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
+    return initSysConfImpl(p_nChannelID, p_objModuleConfigure, p_stSysConf, nullptr);
+}
+
+int initSysConfChecked(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                       SysConfig* p_stSysConf, std::string& p_strBroken) {
+    p_strBroken.clear();
+    return initSysConfImpl(p_nChannelID, p_objModuleConfigure, p_stSysConf, &p_strBroken);
+}
+
+namespace {
+
+// The statements report as initSysConf.
+int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
+                    SysConfig* p_stSysConf, std::string* p_pBroken) {
+    SENSOR_ASSERT_OP(kInitSysConfOp, NULL != p_stSysConf, "NULL != p_stSysConf", "%s", "");
     if (p_stSysConf == nullptr) {
         return OVS_SUCCESS;
     }
@@ -134,21 +238,18 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
     copyModuleText(moduleConfig.szParameters, sizeof(moduleConfig.szParameters),
                    p_objModuleConfigure.getParameters());
 
-    // Number of user schemes.
-    if (getDetailFieldTou32(moduleConfig.szDetail, kSchemeSumField, &p_stSysConf->nSchemeSum) !=
-        0) {
-        p_stSysConf->nSchemeSum = kDefaultSchemeSum;
-    }
+    p_stSysConf->nSchemeSum = schemeCountOf(moduleConfig.szDetail);
 
     // Device type of the board.
     MachineInfo machineInfo;
     const bool bParsed =
         SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, machineInfo);
-    SENSOR_ASSERT(bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp, bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
     p_stSysConf->nDeviceType = machineInfo.getDeviceType();
-    SENSOR_ASSERT(isAllowedDeviceType(p_stSysConf->nDeviceType), deviceTypeConditionText(),
-                  "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
-                  p_stSysConf->nDeviceType);
+    SENSOR_ASSERT_OP(kInitSysConfOp, isAllowedDeviceType(p_stSysConf->nDeviceType),
+                     deviceTypeConditionText(),
+                     "machineinfo, devicetype(%d) error, must be 1 or 4 or 8 or 9 or 13\n",
+                     p_stSysConf->nDeviceType);
 
     // Base style and diversity documents of this device and channel.
     const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
@@ -157,36 +258,50 @@ int initSysConf(int p_nChannelID, const ModuleConfigure& p_objModuleConfigure,
         std::string(SensorPaths::kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
-    const INT64 nStyleLen = styleFileLength(strStyleFileName);
+    bool bStyleRefused = false;
+    const INT64 nStyleLen = styleFileLength(strStyleFileName, bStyleRefused);
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
     const int nStyleRead = loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen);
-    SENSOR_ASSERT(nStyleRead > 0,
-                  "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
-                  "getFileLen(strStyleFileName.c_str())) > 0",
-                  "%s", "");
-    boundStyleText(strStyleFileName, p_stSysConf->szUIStyle);
+    SENSOR_ASSERT_OP(kInitSysConfOp, nStyleRead > 0,
+                     "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
+                     "getFileLen(strStyleFileName.c_str())) > 0",
+                     "%s", "");
+    boundStyleText(strStyleFileName, p_stSysConf->szUIStyle, bStyleRefused);
 
     // The diversity document, held only for the merge.
-    const INT64 nDivLen = styleFileLength(strStyleDivFileName);
+    bool bDivRefused = false;
+    const INT64 nDivLen = styleFileLength(strStyleDivFileName, bDivRefused);
     char* ui_styleDiversity = allocStyleText(nDivLen);
     const int nDivRead = loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen);
-    SENSOR_ASSERT(nDivRead > 0,
-                  "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
-                  "getFileLen(strStyleDivFileName.c_str())) > 0",
-                  "%s", "");
-    boundStyleText(strStyleDivFileName, ui_styleDiversity);
+    SENSOR_ASSERT_OP(kInitSysConfOp, nDivRead > 0,
+                     "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
+                     "getFileLen(strStyleDivFileName.c_str())) > 0",
+                     "%s", "");
+    boundStyleText(strStyleDivFileName, ui_styleDiversity, bDivRefused);
+
+    // Whether both documents are whole, judged before the merge rewrites the style.
+    if (p_pBroken != nullptr) {
+        std::string strFault =
+            documentFault(files.style, p_stSysConf->szUIStyle, nStyleLen, bStyleRefused);
+        if (strFault.empty()) {
+            strFault = documentFault(files.diversity, ui_styleDiversity, nDivLen, bDivRefused);
+        }
+        *p_pBroken = strFault;
+    }
 
     // Merge the device's edits into the style.
     const int nMerged = mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
                                    &p_stSysConf->szUIStyle, ui_styleDiversity);
-    SENSOR_ASSERT(OVS_SUCCESS == nMerged,
-                  "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
-                  "&p_stSysConf->szUIStyle, ui_styleDiversity)",
-                  "%s", "");
+    SENSOR_ASSERT_OP(kInitSysConfOp, OVS_SUCCESS == nMerged,
+                     "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
+                     "&p_stSysConf->szUIStyle, ui_styleDiversity)",
+                     "%s", "");
 
     free(ui_styleDiversity);
     return OVS_SUCCESS;
 }
+
+}  // namespace
 
 void uinitSysConf(SysConfig* p_stSysConf) {
     if (p_stSysConf == nullptr) {

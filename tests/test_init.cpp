@@ -219,15 +219,18 @@ TEST_F(LifeTest, ShortLongAndUnreadableParameterFiles) {
     EXPECT_EQ(bytes(seam->fctKeyVal()), bytes(seam->userKeyVal()[3]));
 }
 
+// Broken device data: the channel works on what it has but writes no parameter file.
 TEST_F(LifeTest, AStyleWithoutParametersGivesAnEmptyWorkingChannel) {
     sandbox->writeFile("/hd1/moduleConfig/sensorConfig/style/Style.xml",
                        "<?xml version=\"1.0\"?>\n<ImageStyle></ImageStyle>\n");
     StdoutCapture quiet;
     initWith();
+    quiet.stop();
     EXPECT_EQ(0u, seam->keyValSum());
-    EXPECT_EQ("", sandbox->readFile(paramFile(3)));
+    EXPECT_FALSE(sandbox->exists(paramFile(3)));
     EXPECT_TRUE(ctl->setParamScheme(2));
     EXPECT_TRUE(ctl->resetToLastParameters());
+    EXPECT_EQ(509, ctl->flush());
 }
 
 TEST_F(LifeTest, RestoreSendsTheCachedValueEvenWhenEqualAndRestoreAeModeStopsOnAFailure) {

@@ -1,4 +1,5 @@
 // The host stand-ins for the camera platform, confined to the per-test sandbox root.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "FileFaults.h"
 #include "GThread.h"
 #include "HostInspect.h"
 #include "MachineInfo.h"
@@ -29,15 +31,15 @@ const char* kModules = "/hd1/moduleConfig/moduleConfig.xml";
 const std::string kLog = "/mnt/mtd/log/SensorError.log";
 class PlatformTest : public SandboxTest {};
 
-TEST_F(PlatformTest, WriteReplacesTheFileAtCloseAndFailedOpenWritesNothing) {
+TEST_F(PlatformTest, WriteTruncatesInPlaceAndFailedOpenWritesNothing) {
     sandbox->writeFile(kCfg, "old");
     OVFile file;
     ASSERT_TRUE(file.open(kCfg, OVFile::modeWrite | OVFile::modeTruncate));
+    EXPECT_EQ("", sandbox->readFile(kCfg));  // emptied at once, as a camera's framework does
     EXPECT_EQ(8, file.write("6\r\n\nlast", 8));
-    EXPECT_EQ("old", sandbox->readFile(kCfg));
-    file.close();
-    EXPECT_EQ(Files{kCfg}, sandbox->listFiles());  // no temporary left behind
-    EXPECT_NE(0, ::access(kCfg, F_OK));            // nor anything outside the root
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(Files{kCfg}, sandbox->listFiles());
+    EXPECT_NE(0, ::access(kCfg, F_OK));  // nothing outside the root
     ASSERT_TRUE(file.open(kCfg));
     for (const char* expected : {"6", "", "last", "", ""}) {
         EXPECT_EQ(expected, OVFile::ReadOneLine(file.getFileHandle()));
@@ -46,6 +48,37 @@ TEST_F(PlatformTest, WriteReplacesTheFileAtCloseAndFailedOpenWritesNothing) {
     EXPECT_FALSE(bad.open("/no/such/dir/f.cfg", OVFile::modeWrite | OVFile::modeTruncate));
     EXPECT_NE(3, bad.write("abc", 3));
     EXPECT_EQ(Files{kCfg}, sandbox->listFiles());
+}
+
+TEST_F(PlatformTest, CloseReportsBytesThatNeverReachedTheFile) {
+    ::mkdir(sandbox->path("/dev").c_str(), 0755);
+    ASSERT_EQ(0, ::symlink("/dev/full", sandbox->path("/dev/full").c_str()));
+    OVFile file;
+    ASSERT_TRUE(file.open("/dev/full", OVFile::modeWrite | OVFile::modeTruncate));
+    EXPECT_EQ(3, file.write("abc", 3));  // buffered
+    EXPECT_FALSE(file.close());
+}
+
+TEST_F(PlatformTest, FaultSeamFailsTheNamedPathOnceAndCountsBytes) {
+    using hostfw::FileOp;
+    const int kWrite = OVFile::modeWrite | OVFile::modeTruncate;
+    hostfw::resetBytesWritten();
+    hostfw::failNext(FileOp::open, kCfg);
+    OVFile file;
+    EXPECT_FALSE(file.open(kCfg, kWrite));
+    ASSERT_TRUE(file.open(kCfg, kWrite));  // used up
+    hostfw::failNext(FileOp::write, kCfg);
+    EXPECT_EQ(4, file.write("abcdefgh", 8));
+    EXPECT_EQ(8, file.write("abcdefgh", 8));
+    hostfw::failNext(FileOp::diskFull, kCfg);
+    EXPECT_EQ(0, file.write("abcdefgh", 8));
+    EXPECT_EQ(0, file.write("abcdefgh", 8));  // full until cleared
+    hostfw::clearFileFaults();
+    hostfw::failNext(FileOp::write, kCfg);
+    ASSERT_TRUE(file.open(std::string(kCfg).append(".tmp.1").c_str(), kWrite));
+    EXPECT_EQ(4, file.write("abcdefgh", 8));  // a file named after the armed path
+    EXPECT_EQ(16u, hostfw::bytesWritten("/mnt/mtd/code"));
+    EXPECT_EQ(0u, hostfw::bytesWritten("/mnt/mtd/code/config"));  // folders, not prefixes
 }
 
 TEST_F(PlatformTest, LoggerRotatesBySizeKeepingThreeStampedFiles) {

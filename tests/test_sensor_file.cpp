@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FileFaults.h"
 #include "Sandbox.h"
 #include "SensorFile.h"
 
@@ -81,6 +82,69 @@ TEST_F(SensorFileTest, StampRoundTripsAsFourLittleEndianBytesAndThreeAreUnreadab
     EXPECT_EQ(version, 0x01020308u);
     sandbox->writeFile(kStampFile, std::string(3, '\x08'));
     EXPECT_EQ(console([&] { EXPECT_EQ(getVersion(&version), -1); }), "");
+}
+
+// A fault on the named file, and what the failed write must leave and say.
+struct WriteFault {
+    hostfw::FileOp op;
+    const char* faultPath;  // "" for the written file itself
+    const char* report;     // a text the console must show
+};
+const WriteFault kWriteFaults[] = {
+    {hostfw::FileOp::open, "", "file.open(file_name, OVFile::modeWrite | OVFile::modeTruncate)"},
+    {hostfw::FileOp::write, "", "nSize == sizeof(KeyVal)*p_nKeyValSum"},
+    {hostfw::FileOp::diskFull, "", "nSize(0) sizeof(KeyVal) = 8, p_nKeyValNum(3)"},
+    {hostfw::FileOp::sync, "", "not saved: the sync to storage failed (Input/output error)"},
+    {hostfw::FileOp::rename, "", "not saved: the rename over the file failed"},
+    {hostfw::FileOp::sync, "/mnt/mtd/code/config_file", "the directory sync failed"},
+};
+
+TEST_F(SensorFileTest, FailedWriteKeepsTheOldFileReportsAndLeavesNoTemporary) {
+    const std::vector<KeyVal> records = {{8000, 0}, {34, -1}, {0x01020304u, 0x7f000001}};
+    for (const WriteFault& fault : kWriteFaults) {
+        SCOPED_TRACE(fault.report);
+        sandbox->writeFile(m_file, "old records");
+        hostfw::failNext(fault.op, fault.faultPath[0] != '\0' ? fault.faultPath : m_file);
+        std::vector<KeyVal> copy = records;
+        int result = 0;
+        const std::string out = console([&] { result = keyValToFile(&m_file[0], copy.data(), 3); });
+        EXPECT_EQ(result, -1);
+        EXPECT_NE(out.find(fault.report), std::string::npos) << out;
+        EXPECT_NE(sandbox->readFile("/mnt/mtd/log/SensorError.log").find(fault.report),
+                  std::string::npos);
+        if (fault.op != hostfw::FileOp::sync || fault.faultPath[0] == '\0') {
+            EXPECT_EQ(sandbox->readFile(m_file), "old records");
+        }
+        EXPECT_EQ(sandbox->listFiles(),
+                  (std::vector<std::string>{"/mnt/mtd/code/config_file/sensor0.cfg",
+                                            "/mnt/mtd/log/SensorError.log"}));
+        hostfw::clearFileFaults();
+        sandbox->remove("/mnt/mtd/log/SensorError.log");
+    }
+}
+
+TEST_F(SensorFileTest, NullBufferOrNegativeLengthIsRefusedWithTheSizeReport) {
+    sandbox->writeFile(m_file, kBytes);
+    std::string data = "abc";
+    EXPECT_EQ(
+        console([&] { EXPECT_EQ(saveToFile(&m_file[0], nullptr, 712), 0); }),
+        report("saveToFile", "file_len == (nSize=file.write(data, file_len))", "file_len(712)\n"));
+    EXPECT_EQ(
+        console([&] { EXPECT_EQ(saveToFile(&m_file[0], &data[0], -5), 0); }),
+        report("saveToFile", "file_len == (nSize=file.write(data, file_len))", "file_len(-5)\n"));
+    EXPECT_EQ(console([&] { EXPECT_EQ(keyValToFile(&m_file[0], nullptr, 89), -1); }),
+              report("keyValToFile", "nSize == sizeof(KeyVal)*p_nKeyValSum",
+                     "nSize(0) sizeof(KeyVal) = 8, p_nKeyValNum(89)\n"));
+    EXPECT_EQ(sandbox->readFile(m_file), kBytes);
+}
+
+TEST_F(SensorFileTest, StampThatCannotBeReplacedKeepsItsValue) {
+    EXPECT_EQ(setVersion(8), 0);
+    hostfw::failNext(hostfw::FileOp::rename, kStampFile);
+    console([&] { EXPECT_EQ(setVersion(9), -1); });
+    u32 version = 0;
+    EXPECT_EQ(getVersion(&version), 0);
+    EXPECT_EQ(version, 8u);
 }
 
 }  // namespace

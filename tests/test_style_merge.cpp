@@ -202,22 +202,38 @@ TEST_F(StyleTest, UnknownDeviceTypeIsReportedAndUsesTheDomeFiles) {
     EXPECT_TRUE(used("_dome"));
 }
 
+const char* const kErrorLog = "/mnt/mtd/log/SensorError.log";
+
 TEST_F(StyleTest, SchemeCountFromTheDetailText) {
+    // A field that is no count counts as missing, with one error-log record quoting it.
     const struct {
         const char* detail;
         u32 schemes;
+        const char* report;
     } cases[] = {
-        {"(isInfrared=1)", 4},  // missing
-        {"(isInfrared=1)(max_scheme=2)", 2},
-        {"(max_scheme=)(isInfrared=1)", 0},
-        {"(max_scheme_old=6)(max_scheme=2)", 6},  // found first inside another field
-        {"(max_scheme=2", 4},
-        {"(max_scheme=123456789012)", 123456789},  // nine characters of the value
+        {"(isInfrared=1)", 4, nullptr},  // missing
+        {"(isInfrared=1)(max_scheme=2)", 2, nullptr},
+        {"(max_scheme=)(isInfrared=1)", 4, "(max_scheme=) is no scheme count: 4 schemes used"},
+        {"(max_scheme=abc)", 4, "(max_scheme=abc) is no scheme count"},
+        {"(max_scheme=0)", 4, "(max_scheme=0) is no scheme count"},
+        {"(max_scheme=2x)", 4, "(max_scheme=2x) is no scheme count"},
+        {"(max_scheme_old=6)(max_scheme=2)", 6, nullptr},  // found first inside another field
+        {"(max_scheme=2", 4, nullptr},
+        {"(max_scheme=123456789012)", 123456789, nullptr},  // nine characters of the value
     };
     for (const auto& c : cases) {
         module.setDetail(c.detail);
+        sandbox->remove(kErrorLog);
+        StdoutCapture quiet;
         ASSERT_EQ(0, initSysConf(1, module, &conf));
+        quiet.stop();
         EXPECT_EQ(c.schemes, conf.nSchemeSum) << c.detail;
+        const std::string log = sandbox->readFile(kErrorLog);
+        if (c.report != nullptr) {
+            EXPECT_NE(log.find(c.report), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find("scheme count"), std::string::npos) << log;
+        }
         uinitSysConf(&conf);
     }
 }

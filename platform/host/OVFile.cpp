@@ -1,12 +1,10 @@
 #include "OVFile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
-#include <vector>
 
+#include "FileFaults.h"
 #include "OVPath.h"
 
 namespace {
@@ -17,28 +15,6 @@ bool isReadMode(int mode) {
 
 bool isReplaceMode(int mode) {
     return (mode & OVFile::modeWrite) != 0 && (mode & OVFile::modeTruncate) != 0;
-}
-
-// Creates a uniquely named file beside `target` and opens it for writing. The name is
-// returned in `tempPath`; null when the directory cannot take a new file.
-FILE* openTempBeside(const std::string& target, std::string& tempPath) {
-    std::string pattern = target + ".tmp.XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        return nullptr;
-    }
-    // mkstemp creates the file private to its owner; the replaced file is an ordinary one.
-    ::fchmod(fd, 0644);
-    FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        ::close(fd);
-        ::unlink(name.data());
-        return nullptr;
-    }
-    tempPath = name.data();
-    return file;
 }
 
 unsigned int clampCount(unsigned int count) {
@@ -59,17 +35,19 @@ bool OVFile::open(const char* path, int mode) {
         return false;
     }
     std::string target = OVPath::resolve(path);
+    if (hostfw::takeFileFault(hostfw::FileOp::open, target)) {
+        return false;
+    }
     if (isReadMode(mode)) {
         m_pFile = std::fopen(target.c_str(), "rb");
     } else if (isReplaceMode(mode)) {
-        m_pFile = openTempBeside(target, m_strTemp);
+        m_pFile = std::fopen(target.c_str(), "wb");
     }
     if (m_pFile == nullptr) {
-        m_strTemp.clear();
         return false;
     }
     m_nMode = mode;
-    m_strTarget = target;
+    m_strPath = target;
     return true;
 }
 
@@ -84,7 +62,16 @@ int OVFile::write(const void* buf, unsigned int count) {
     if (m_pFile == nullptr || buf == nullptr || !isReplaceMode(m_nMode)) {
         return 0;
     }
-    return static_cast<int>(std::fwrite(buf, 1, clampCount(count), m_pFile));
+    count = clampCount(count);
+    if (hostfw::takeFileFault(hostfw::FileOp::diskFull, m_strPath)) {
+        return 0;
+    }
+    if (hostfw::takeFileFault(hostfw::FileOp::write, m_strPath)) {
+        count /= 2;
+    }
+    size_t moved = std::fwrite(buf, 1, count, m_pFile);
+    hostfw::countWritten(m_strPath, moved);
+    return static_cast<int>(moved);
 }
 
 long long OVFile::getLength() {
@@ -117,20 +104,14 @@ std::string OVFile::ReadOneLine(FILE* file) {
     return line;
 }
 
-void OVFile::close() {
+bool OVFile::close() {
     if (m_pFile == nullptr) {
-        return;
+        return true;
     }
     bool failed = std::ferror(m_pFile) != 0;
     failed = (std::fclose(m_pFile) != 0) || failed;
     m_pFile = nullptr;
-    if (!m_strTemp.empty()) {
-        // A write that did not complete leaves the previous file in place.
-        if (failed || std::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0) {
-            ::unlink(m_strTemp.c_str());
-        }
-    }
-    m_strTemp.clear();
-    m_strTarget.clear();
+    m_strPath.clear();
     m_nMode = 0;
+    return !failed;
 }

@@ -42,7 +42,7 @@ const char kLogHeaderFmt[] = "file:%s fun:%s line:%d\n";
 const char kConditionFmt[] = "%s   ~~~Assertion failed.\n";
 
 // Row index of the assertion check, after the trace kinds of SensorTraceKind.
-const int kAssertRow = kTracePlain + 1;
+const int kAssertRow = kTraceAlarm + 1;
 // A colour column of kStatementColor means "the statement's own colour".
 const int kStatementColor = -1;
 
@@ -61,6 +61,7 @@ const TraceKindRow kKindRows[] = {
     {"[sensor warn]",    3,         kStatementColor,  true },  // kTraceWarn
     {"[sensor err]",     5,         kStatementColor,  false},  // kTraceErr
     {nullptr,            5,         kStatementColor,  false},  // kTracePlain
+    {"[sensor alarm]",   -1,        kColorRed,        true },  // kTraceAlarm
     {"[sensor assert]",  -1,        kColorRed,        true },  // assertion check
 };
 // clang-format on
@@ -183,7 +184,7 @@ __attribute__((format(printf, 4, 5))) void emit(const TraceKindRow& row, int col
 }
 
 const TraceKindRow* rowOf(SensorTraceKind kind) {
-    if (kind < kTraceDbg || kind > kTracePlain) {
+    if (kind < kTraceDbg || kind > kTraceAlarm) {
         return nullptr;
     }
     return &kKindRows[kind];

@@ -13,7 +13,8 @@
 #endif
 
 // Trace kinds; their tags and thresholds live in one table in SensorTrace.cpp.
-enum SensorTraceKind { kTraceDbg, kTraceInfo, kTraceWarn, kTraceErr, kTracePlain };
+// kTraceAlarm prints and logs at every level: a fault that costs or risks saved settings.
+enum SensorTraceKind { kTraceDbg, kTraceInfo, kTraceWarn, kTraceErr, kTracePlain, kTraceAlarm };
 
 // Console colours.
 enum { kColorNone = 0, kColorRed = 31, kColorGreen = 32, kColorMagenta = 35, kColorWhite = 37 };
@@ -62,6 +63,8 @@ struct SensorOp {
 #define SENSOR_WARN(...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceWarn, kColorNone, __VA_ARGS__)
 #define SENSOR_WARN_OP(op, ...) SENSOR_TRACE_AT(op, kTraceWarn, kColorNone, __VA_ARGS__)
 #define SENSOR_ERR(...) SENSOR_ERR_OP(SENSOR_HERE, __VA_ARGS__)
+#define SENSOR_ALARM(...) SENSOR_TRACE_AT(SENSOR_HERE, kTraceAlarm, kColorRed, __VA_ARGS__)
+#define SENSOR_ALARM_OP(op, ...) SENSOR_TRACE_AT(op, kTraceAlarm, kColorRed, __VA_ARGS__)
 #define SENSOR_TRACE(...) SENSOR_TRACE_AT(SENSOR_HERE, kTracePlain, kColorNone, __VA_ARGS__)
 #define SENSOR_TRACE_C(color, ...) SENSOR_TRACE_C_OP(SENSOR_HERE, color, __VA_ARGS__)
 

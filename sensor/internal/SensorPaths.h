@@ -28,6 +28,8 @@ static_assert(sizeof(KeyVal) == kRecordBytes, "a record in memory is a record in
 constexpr long long paramFileBytes(u32 p_nRecords) {
     return static_cast<long long>(kRecordBytes) * p_nRecords;
 }
+// The folder of the parameter files and the stamp.
+inline constexpr char kParamFileDir[] = "/mnt/mtd/code/config_file";
 // The parameter file of a user scheme of a channel.
 inline std::string paramFilePath(int p_nChannel, int p_nScheme) {
     char szName[96];

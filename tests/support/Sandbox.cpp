@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "FileFaults.h"
 #include "IaSim.h"
 #include "XmlString.h"
 
@@ -125,9 +126,13 @@ std::vector<std::string> Sandbox::listFiles() const {
     return out;
 }
 
+void linkFileFaultInterposers();
+
 void SandboxTest::SetUp() {
+    linkFileFaultInterposers();
     sandbox = new Sandbox();
     iasim::reset();
+    hostfw::clearFileFaults();
 }
 
 void SandboxTest::TearDown() {
