@@ -30,6 +30,7 @@
 #include "ISensorController.h"
 #include "OVPath.h"
 #include "ia_ioctrl.h"
+#include "SensorPaths.h"
 
 // Counts the switch-file tests: the platform's existence test calls stat through the dynamic
 // linker, so this definition sees them. Counting is on only while a path is being measured.
@@ -43,7 +44,7 @@ extern "C" int stat(const char* path, struct stat* buf) {
     static StatFn realStat = reinterpret_cast<StatFn>(dlsym(RTLD_NEXT, "stat"));
     if (g_bCounting.load(std::memory_order_relaxed)) {
         size_t len = std::strlen(path);
-        const char* tail = "/tmp/Debug.sign";
+        const char* tail = SensorPaths::kDebugSwitchPath;
         size_t tailLen = std::strlen(tail);
         if (len >= tailLen && std::strcmp(path + len - tailLen, tail) == 0) {
             g_nSwitchTests.fetch_add(1, std::memory_order_relaxed);
@@ -54,8 +55,8 @@ extern "C" int stat(const char* path, struct stat* buf) {
 
 namespace {
 
-const char* const kStyleDir = "/hd1/moduleConfig/sensorConfig/style/";
-const char* const kDiversityDir = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
+const char* const kStyleDir = SensorPaths::kStyleDir;
+const char* const kDiversityDir = SensorPaths::kStyleDiversityDir;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -99,11 +100,12 @@ public:
              {"StyleDiversity.xml", "StyleDiversity_dome.xml", "StyleDiversity_Thermal.xml"}) {
             copyInto(m_root, device + "/styleDiversity/" + name, std::string(kDiversityDir) + name);
         }
-        copyInto(m_root, device + "/machineinfo.ini",
-                 "/mnt/mtd/code/factory_setting/machineinfo.ini");
-        makeDirs(m_root + "/mnt/mtd/code/config_file");
-        makeDirs(m_root + "/mnt/mtd/log");
-        makeDirs(m_root + "/tmp");
+        copyInto(m_root, device + "/machineinfo.ini", SensorPaths::kMachineInfoPath);
+        for (const std::string& file :
+             {SensorPaths::paramFilePath(1, 0), std::string(SensorPaths::kErrorLogPath),
+              std::string(SensorPaths::kDebugSwitchPath)}) {
+            makeDirs(m_root + file.substr(0, file.rfind('/')));
+        }
         ::setenv("SENSOR_ROOT", m_root.c_str(), 1);
         ::setenv("SENSOR_TIME_SCALE", "0", 1);
         ::setenv("SENSOR_FAKE_TIME", "12:00", 1);
@@ -171,7 +173,8 @@ double nsPer(const std::function<void()>& op, int rounds) {
 }
 
 double statNs() {
-    return nsPer([] { benchmark::DoNotOptimize(OVPath::exists("/tmp/Debug.sign")); }, 20000);
+    return nsPer([] { benchmark::DoNotOptimize(OVPath::exists(SensorPaths::kDebugSwitchPath)); },
+                 20000);
 }
 
 double processorCallNs() {
@@ -297,7 +300,7 @@ BENCHMARK(BM_InitUinit)->Unit(benchmark::kMillisecond);
 void BM_FloorSwitchFileTest(benchmark::State& state) {
     benchRoot();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(OVPath::exists("/tmp/Debug.sign"));
+        benchmark::DoNotOptimize(OVPath::exists(SensorPaths::kDebugSwitchPath));
     }
 }
 BENCHMARK(BM_FloorSwitchFileTest);

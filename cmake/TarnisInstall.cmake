@@ -19,11 +19,13 @@ set(TARNIS_CMAKE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tarnis)
 # The contract headers a host builds against, and the platform declarations they include.
 set(TARNIS_PUBLIC_HEADERS
     ${CMAKE_SOURCE_DIR}/sensor/ISensorController.h
+    ${CMAKE_SOURCE_DIR}/sensor/SensorBeaway.h
     ${CMAKE_SOURCE_DIR}/sensor/SensorFile.h
     ${CMAKE_SOURCE_DIR}/sensor/SensorKeyVal.h
     ${CMAKE_SOURCE_DIR}/sensor/TarnisApi.h
     ${CMAKE_SOURCE_DIR}/sensor/sensor.h
     ${CMAKE_SOURCE_DIR}/sensor/diag/SensorDiag.h
+    ${CMAKE_SOURCE_DIR}/sensor/diag/TarnisThreadSafety.h
     ${CMAKE_SOURCE_DIR}/platform/MachineInfo.h
     ${CMAKE_SOURCE_DIR}/platform/ModuleConfigure.h
     ${CMAKE_SOURCE_DIR}/platform/OVMutex.h

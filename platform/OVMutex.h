@@ -4,17 +4,19 @@
 
 #include <pthread.h>
 
+#include "TarnisThreadSafety.h"
+
 // A mutex of the host framework.
-class OVMutex {
+class TARNIS_CAPABILITY("mutex") OVMutex {
 public:
     OVMutex();
     ~OVMutex();
     OVMutex(const OVMutex&) = delete;
     OVMutex& operator=(const OVMutex&) = delete;
     // Waits for and takes the mutex.
-    void Lock(const char* file, int line);
+    void Lock(const char* file, int line) TARNIS_ACQUIRE();
     // Releases the mutex held by the caller.
-    void Unlock(const char* file, int line);
+    void Unlock(const char* file, int line) TARNIS_RELEASE();
 
 private:
     pthread_mutex_t m_mutex;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: native with -Werror, the settings page in a browser,
-# ASan+UBSan, TSan, the formatting check, the fuzz harnesses (clang, 15 s each on their seeds),
-# the armhf cross build under qemu-user, and what ships (packages, install, example host,
-# camera build, API documentation). Exits non-zero on any failure.
+# ASan+UBSan, TSan, the formatting check, the clang thread-safety build, the fuzz harnesses
+# (clang, 15 s each on their seeds), the armhf cross build under qemu-user, and what ships
+# (packages, install, example host, camera build, API documentation). Exits non-zero on any
+# failure.
 set -u
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -44,6 +45,14 @@ if [ "$unformatted" != "0" ]; then
     git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror 2>&1 | head -20
     fail "formatting"
 fi
+
+# The library built with clang and its thread-safety analysis: a member guarded by the
+# controller's mutex touched without it, or a function that needs the mutex called without it,
+# fails the build.
+step "clang thread-safety analysis"
+CC=clang CXX=clang++ cmake -S . -B build-clang -DTARNIS_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
+    -DTARNIS_TESTS=OFF -DTARNIS_BENCH=OFF -DCMAKE_CXX_FLAGS=-Wthread-safety >/dev/null &&
+    cmake --build build-clang --target tarnis -j"$jobs" || fail "clang thread-safety analysis"
 
 step "fuzz harnesses"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNIS_WERROR=ON -DTARNIS_FUZZ=ON \

@@ -11,41 +11,17 @@
 #include "ISensorController.h"
 #include "MachineInfo.h"
 #include "OVFunction.h"
+#include "SensorKeyRows.h"
+#include "SensorPaths.h"
 #include "TarnisVersion.h"
 
 namespace {
-
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kParamFileFormat = "/mnt/mtd/code/config_file/sensor%d.cfg";
-const char* const kThermalParamFileFormat = "/mnt/mtd/code/config_file/sensor-thermal%d.cfg";
-
-// The channel id that selects the thermal parameter files.
-const int kThermalChannel = 2;
-// Rows allocated for the key-command table; the filled rows are counted by m_nKeyCmdNum.
-const u32 kKeyCmdCapacity = 160;
-
-// One row of the key-command table as written in the source.
-struct KeyRow {
-    u32 key;
-    u32 cmd;
-    KeyHandler handler;
-    const char* funcName;
-    const char* keyName;
-};
 
 // Copies a name into a NUL-padded field; a name as long as the field fills it without a
 // terminator.
 template <size_t N>
 void copyName(char (&field)[N], const char* name) {
     std::memcpy(field, name, strnlen(name, N));
-}
-
-void fillKeyCmdRow(keycmd& row, const KeyRow& src) {
-    row.key = src.key;
-    row.ia_cmd = src.cmd;
-    row.handler = src.handler;
-    copyName(row.szKeyName, src.keyName);
-    copyName(row.szFuncName, src.funcName);
 }
 
 }  // namespace
@@ -68,7 +44,7 @@ ISensorController::ISensorController()
       m_nFlags(0),
       m_nPassHolds(0),
       m_bCurSchemeHasFile(false),
-      m_nKeyCmdNum(kKeyCmdCapacity),
+      m_nKeyCmdNum(SensorPaths::kKeyCapacity),
       m_nLastSchedule(255),
       m_bLprMode(false),
       m_bShowWDRFalg(true),
@@ -86,7 +62,7 @@ ISensorController::ISensorController()
                                   function<int>(&GThread::emptyFun));
 
     // Without the file the device type stays 0, which no device-specific rule matches.
-    SystemInfoParser::parseMachineInfo(kMachineInfoPath, m_objMachineInfo);
+    SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, m_objMachineInfo);
 }
 
 ISensorController::~ISensorController() {
@@ -109,7 +85,7 @@ void ISensorController::setChannelID(int id) {
     }
     m_nCameraID = id;
     if (m_objMachineInfo.getDeviceType() == DeviceType::THERMAL_DEVICE) {
-        m_nCameraID = kThermalChannel;
+        m_nCameraID = SensorPaths::kThermalChannel;
     }
 }
 
@@ -128,51 +104,72 @@ int ISensorController::getSensorStatus() {
 void ISensorController::printDebugMsg() {}
 
 void ISensorController::paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const {
-    const char* format =
-        (m_nCameraID == kThermalChannel) ? kThermalParamFileFormat : kParamFileFormat;
-    std::snprintf(p_szName, p_nSize, format, p_nScheme);
+    std::snprintf(p_szName, p_nSize, "%s",
+                  SensorPaths::paramFilePath(m_nCameraID, p_nScheme).c_str());
 }
 
-// The handler columns of the key list: the member and its name.
-#define KEY_HANDLER(fn) &ISensorController::fn, "&ISensorController::" #fn
-#define KEY_HANDLER_NONE nullptr, "NULL"
-#define KEY_HANDLER_doIaCmd KEY_HANDLER(doIaCmd)
-#define KEY_HANDLER_doIaCmd_User KEY_HANDLER(doIaCmd_User)
-#define KEY_HANDLER_doHwdr KEY_HANDLER(doHwdr)
-#define KEY_HANDLER_doImageAdjust KEY_HANDLER(doImageAdjust)
-#define KEY_HANDLER_doDIS KEY_HANDLER(doDIS)
-#define KEY_HANDLER_doIaCmd_PanoTuning KEY_HANDLER(doIaCmd_PanoTuning)
-#define KEY_HANDLER_test_debugParam KEY_HANDLER(test_debugParam)
-#define KEY_HANDLER_doDNThr KEY_HANDLER(doDNThr)
-#define KEY_HANDLER_doDNTime KEY_HANDLER(doDNTime)
-#define KEY_HANDLER_doMirror KEY_HANDLER(doMirror)
-#define KEY_HANDLER_doBeaway KEY_HANDLER(doBeaway)
+// The handler column of the key list names a member, or NONE. KEY_BIND(h) gives the member
+// pointer and its printed name; for NONE the probe KEY_NONE_NONE puts KEY_BIND_NONE in second
+// place, so that null and "NULL" are used instead. No handler needs a line of its own here.
+#define KEY_SECOND(a, b, ...) b
+#define KEY_SECOND_OF(...) KEY_SECOND(__VA_ARGS__)
+#define KEY_BIND_MEMBER(h) \
+    { &ISensorController::h, "&ISensorController::" #h }
+#define KEY_BIND_NONE(h) \
+    { nullptr, "NULL" }
+#define KEY_NONE_NONE ~, KEY_BIND_NONE
+#define KEY_BIND(h) KEY_SECOND_OF(KEY_NONE_##h, KEY_BIND_MEMBER, ~)(h)
 
-void ISensorController::buildKeyCmdMap() {
-    // The rows are declared once, in SensorKeyList.def (the bench tool reads the names too).
-    static const KeyRow kKeyRows[] = {
-#define KEY_ROW(key, cmd, handler, name) {key, cmd, KEY_HANDLER_##handler, #name},
+KeyHandler ISensorController::rowHandler(size_t p_nRow, const char** p_pszName) {
+    struct Binding {
+        KeyHandler handler;
+        const char* name;
+    };
+    static const Binding kBindings[] = {
+#define KEY_ROW(key, cmd, handler, name, ...) KEY_BIND(handler),
 #include "SensorKeyList.def"
 #undef KEY_ROW
     };
-    static_assert(std::size(kKeyRows) == 155, "one row per key");
-    static_assert(std::size(kKeyRows) <= kKeyCmdCapacity, "the table fits its allocation");
+    static_assert(std::size(kBindings) == std::size(SensorKeyRows::kRows), "one handler per row");
+    if (p_nRow >= std::size(kBindings)) {
+        return nullptr;
+    }
+    if (p_pszName != nullptr) {
+        *p_pszName = kBindings[p_nRow].name;
+    }
+    return kBindings[p_nRow].handler;
+}
 
+#undef KEY_BIND
+#undef KEY_NONE_NONE
+#undef KEY_BIND_NONE
+#undef KEY_BIND_MEMBER
+#undef KEY_SECOND_OF
+#undef KEY_SECOND
+
+void ISensorController::buildKeyCmdMap() {
+    static_assert(std::size(SensorKeyRows::kRows) <= SensorPaths::kKeyCapacity,
+                  "the table fits its allocation");
     std::free(m_pKeyCmdMap);
-    m_pKeyCmdMap = static_cast<keycmd*>(std::calloc(kKeyCmdCapacity, sizeof(keycmd)));
+    m_pKeyCmdMap = static_cast<keycmd*>(std::calloc(SensorPaths::kKeyCapacity, sizeof(keycmd)));
     SENSOR_ASSERT(m_pKeyCmdMap != nullptr, "NULL != m_pKeyCmdMap", "m_nKeyCmdNum(%u)\n",
-                  kKeyCmdCapacity);
+                  SensorPaths::kKeyCapacity);
     if (m_pKeyCmdMap == nullptr) {
         m_nKeyCmdNum = 0;
         return;
     }
-    for (u32 i = 0; i < std::size(kKeyRows); ++i) {
-        fillKeyCmdRow(m_pKeyCmdMap[i], kKeyRows[i]);
+    for (size_t i = 0; i < std::size(SensorKeyRows::kRows); ++i) {
+        const SensorKeyRows::KeyRow& src = SensorKeyRows::kRows[i];
+        keycmd& row = m_pKeyCmdMap[i];
+        const char* szFuncName = "NULL";
+        row.key = src.key;
+        row.ia_cmd = src.cmd;
+        row.handler = rowHandler(i, &szFuncName);
+        copyName(row.szKeyName, src.name);
+        copyName(row.szFuncName, szFuncName);
     }
-    m_nKeyCmdNum = static_cast<u32>(std::size(kKeyRows));
+    m_nKeyCmdNum = static_cast<u32>(std::size(SensorKeyRows::kRows));
 }
-
-#undef KEY_HANDLER
 
 int ISensorController::findFromKeyCmdMap(const keycmd* p_pMap, u32 p_nKey, keycmd& p_stRow) {
     if (p_pMap != nullptr) {

@@ -24,13 +24,18 @@
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
 #include "OVMutex.h"
+#include "SensorBeaway.h"
 #include "SensorKeyVal.h"
 #include "SensorZoomFocusParam.h"
+#include "TarnisThreadSafety.h"
 #include "VideoStreamModule.h"
 #include "sensor.h"
 
 class GThread;
 class ISensorController;
+namespace SensorKeyRows {
+struct KeyRow;
+}
 
 // Handler of a key: (processor command, option, pointer to the value or record) -> 0 on
 // success, otherwise the failing code.
@@ -61,18 +66,11 @@ enum SensorFlagBits : u32 {
     busy_flags_mask = resetting_flag | restoring_flag | switching_flag,
 };
 
-// Whether the UI offers the Beaway function; one flag for the whole process.
-extern TARNIS_API bool g_bShoWBeawayFalg;
-// Sets g_bShoWBeawayFalg.
-TARNIS_API void setshowBeawayFalg(bool value);
-// The value of g_bShoWBeawayFalg.
-TARNIS_API bool getshowBeawayFalg();
-
 // The controller of one video channel: see the file description for the
 // sequence a host follows and for the locking.
 class TARNIS_API ISensorController {
 public:
-    // ---- construction and small accessors ----
+    // ---- construction and small accessors (no lock; the host's thread, before init) ----
     // Creates (does not start) the sensor thread and reads the machine information.
     ISensorController();
     // Stops and deletes the thread, then releases whatever uinit would have released.
@@ -91,24 +89,30 @@ public:
     // Kept for hosts that call it; prints nothing.
     void printDebugMsg();
 
-    // ---- lifecycle ----
+    // ---- lifecycle (no lock: the host calls them while no other thread uses the controller;
+    // resetParameters calls both holding m_objMutex) ----
     // Builds configuration, style, factory records, parameter files, key table; applies
-    // the first scheme and starts the sensor thread. No lock. Returns true.
-    bool init(const ModuleConfigure& p_objModuleConfigure);
-    // Stops the thread and releases what init allocated; safe to call twice. No lock.
-    void uinit();
+    // the first scheme and starts the sensor thread. Returns true.
+    bool init(const ModuleConfigure& p_objModuleConfigure) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
+    // Stops the thread and releases what init allocated; safe to call twice.
+    void uinit() TARNIS_NO_THREAD_SAFETY_ANALYSIS;
 
-    // ---- parameters (each takes the mutex) ----
-    // Applies a "(key,value)..." text; 0 or the negated key of the record that stopped it.
+    // ---- parameters (any host thread; each takes m_objMutex unless said otherwise) ----
+    // Applies a "(key,value)..." text (pairs beyond the scheme's size are ignored); 0, or the
+    // negated key of the record that stopped the list. p_bSave: skip values already cached and
+    // store what was applied in the current scheme.
     int setParameters(const std::string& p_strParameters, bool p_bSave);
     // Applies one key (as setParameters of "(key,value)"); 0, or the negated key
     // when it was refused. p_bSave also stores the value in the current scheme.
     int setParameter(int p_nKey, int p_nVal, bool p_bSave);
-    // The current scheme's cached value, else the processor's.
+    // The current scheme's cached value, else -1 for the infrared keys, else the processor's;
+    // false only when the processor refuses the read.
     bool getParameter(int p_nKey, int& p_nVal);
-    // Ids "(id,id,...)" to "(key,value)..." (no lock of its own).
+    // Ids "(id,id,...)" to "(key,value)..." of the readable ones; false for a malformed text.
+    // Takes no lock of its own: each key is read through getParameter.
     bool getParameters(const std::string& p_strIds, std::string& p_strParameters);
-    // Sensor check "(a,b,c)": the processor's result; for b == 2 the text becomes the result.
+    // Sensor check "(a,b,c)": the processor's result (0 for a refused text); for b == 2 the
+    // text becomes the check's result. No lock.
     int SensorCheck(std::string& p_strParameters);
     // Writes the current scheme to its parameter file, replacing it atomically and durably.
     // 0: saved, or no user scheme is current (nothing to save).
@@ -120,7 +124,7 @@ public:
     //      until init finds the data whole. The error log said why, once, at init.
     int flush();
 
-    // ---- schemes and parameter mode (each takes the mutex) ----
+    // ---- schemes and parameter mode (any host thread; each takes m_objMutex) ----
     // Applies scheme p_nScheme (0-based) and makes it current, waiting while a reset,
     // restore or switch is in progress; false for a scheme that does not exist.
     bool setParamScheme(int p_nScheme);
@@ -132,7 +136,7 @@ public:
     // The current parameter mode.
     bool getParamMode(int& p_nMode);
 
-    // ---- restore and reset ----
+    // ---- restore and reset (any host thread; each takes m_objMutex) ----
     // Sends the current scheme's cached value of p_nKey to the processor again; 0, or
     // -1 when the key is not a parameter of the channel.
     int restore(int p_nKey);
@@ -144,7 +148,10 @@ public:
     // parameter files and initialises the channel again.
     bool resetParameters();
 
-    // ---- UI documents and ranges ----
+    // ---- UI documents and ranges (any host thread) ----
+    // The documents and getAllParameters take m_objMutex (getUIStyleFile after waiting, without
+    // it, for the processor to be ready); the range and status queries take no lock and ask the
+    // processor directly; false when it has no such range or refuses.
     // The channel's UI style document, rewritten from the processor's current
     // ranges once the video module reports the processor ready.
     std::string getUIStyleFile();
@@ -160,7 +167,8 @@ public:
     // A processor command's execution status.
     bool getCmdExecStatus(int p_nCmd, int& p_nVal);
 
-    // ---- named parameter accessors (through the engine) ----
+    // ---- named parameter accessors (any host thread; through getParameter / setParameter, so
+    // each takes m_objMutex; true on success) ----
     // Reads KEY_DN_MODE of the current scheme, through the engine.
     bool getDNMode(int& p_nVal);
     // Sets and saves KEY_DN_MODE, through the engine.
@@ -254,7 +262,8 @@ public:
     // One shutter step down.
     bool shutterDown();
 
-    // ---- direct controls (processor only, no lock, no cache) ----
+    // ---- direct controls (any host thread; the processor only: no lock, no cache, no file;
+    // true when the processor accepted every call) ----
     // Manual focus, then one step far.
     bool focusFar();
     // Manual focus, then one step near.
@@ -308,7 +317,8 @@ public:
     // The processor's version text (at most 49 characters).
     bool getCameraVerInf(std::string& p_strVersion);
 
-    // ---- flags and parameter objects ----
+    // ---- flags and parameter objects (any host thread, no lock; the getters return true, the
+    // zoom/focus pair 0) ----
     // Whether the UI offers WDR on this channel.
     void setShowWDRFalg(bool p_bVal);
     // Whether the UI offers WDR on this channel.
@@ -328,35 +338,40 @@ private:
     // ---- parameter engine (caller holds m_objMutex, or is init / the sensor thread) ----
     // Applies `count` records in order through the key table. Returns 0, or the negated key
     // of the record that stopped the list.
-    int setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave);
+    int setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSave) TARNIS_REQUIRES(m_objMutex);
     bool parseSensorParameter(const std::string& p_strIds, std::vector<std::string>& p_vecIds);
     int findFromKeyCmdMap(const keycmd* p_pMap, u32 p_nKey, keycmd& p_stRow);
     // Index of the key's record in the scheme, -1 when absent, -2 for a scheme out of range.
     int setKeyValToCache(u32 p_nScheme, u32 p_nKey, u32 p_nVal, bool p_bForce);
     int getKeyValFromCache(u32 p_nScheme, u32 p_nKey, u32& p_nVal);
-    bool isKeyValSame(const KeyVal& p_stKeyVal);
-    int paramCheck();
+    bool isKeyValSame(const KeyVal& p_stKeyVal) TARNIS_REQUIRES(m_objMutex);
+    int paramCheck() TARNIS_REQUIRES(m_objMutex);
     // engine internals
     // A scheme array is current: 0 <= m_nCurScheme <= nSchemeSum.
-    bool hasCurrentScheme() const;
+    bool hasCurrentScheme() const TARNIS_REQUIRES(m_objMutex);
     // Forced write into the current scheme; nothing while no scheme is current.
-    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal);
+    void forceToCurrentScheme(u32 p_nKey, int32_t p_nVal) TARNIS_REQUIRES(m_objMutex);
     // KEY_SCHEME_MODE in scheme 0: switching flags and the mode spread to the other schemes.
-    void applySchemeMode(int32_t p_nMode);
+    void applySchemeMode(int32_t p_nMode) TARNIS_REQUIRES(m_objMutex);
+    // Each step asks the key's row (null for a key without a row) what the key is.
     // Thermal channel: hands its special keys to their handler or the video module; true
     // when the key was one of them.
-    bool routeThermalKey(KeyVal& p_stKeyVal);
+    bool routeThermalKey(const SensorKeyRows::KeyRow* p_pRow, KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Automatic day/night mode: shares a day/night key with scheme 1; false when the key is
     // only to be stored.
-    bool shareDayNightKey(const KeyVal& p_stKeyVal);
+    bool shareDayNightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Limited infrared power: false when near and far strengths together exceed the limit.
-    bool irPowerAllowed(const KeyVal& p_stKeyVal);
+    bool irPowerAllowed(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal)
+        TARNIS_REQUIRES(m_objMutex);
     // Plain and shadow light keys by the light type; false when the record is to be skipped.
-    bool routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey);
+    bool routeLightKey(const SensorKeyRows::KeyRow* p_pRow, const KeyVal& p_stKeyVal,
+                       u32& p_nDispatchKey) TARNIS_REQUIRES(m_objMutex);
     // Calls the key's handler; 0 or the negated key of the row.
-    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal);
+    int dispatchKeyVal(u32 p_nIndex, u32 p_nKey, int32_t* p_pVal) TARNIS_REQUIRES(m_objMutex);
     // Stores an applied record in the current scheme.
-    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal);
+    void storeKeyVal(u32 p_nIndex, const KeyVal& p_stKeyVal) TARNIS_REQUIRES(m_objMutex);
     // Keys whose cached value the processor does not have (a switch stopped before them):
     // never skipped as unchanged until applied again.
     void markUnapplied(const KeyVal* p_pKeyval, u32 p_nFirst, u32 p_nCount);
@@ -371,14 +386,14 @@ private:
     int doDIS(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int doIaCmd_PanoTuning(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int test_debugParam(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal);
-    int doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal);
+    int doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
+    int doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
+    int doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal) TARNIS_REQUIRES(m_objMutex);
     int doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal);
     int notifyToVideo(int p_nKey, int p_nVal);
     // handler internals
     // The current scheme's cached value of a key, 0 when it is not cached.
-    u32 cachedOrZero(u32 p_nKey);
+    u32 cachedOrZero(u32 p_nKey) TARNIS_REQUIRES(m_objMutex);
     // Whether the zoom/focus lock holds the lens commands back (read under its own lock).
     bool zoomFocusLocked() const;
     // Processor sets that doIaCmd saw refused so far. The engine compares it around one
@@ -389,50 +404,58 @@ private:
     // ---- key table ----
     // Allocates m_nKeyCmdNum (160) zeroed rows, fills the 155 rows, sets m_nKeyCmdNum 155.
     void buildKeyCmdMap();
+    // The handler bound to row `p_nRow` of the key list (null for none) and, when asked, its
+    // name as the table shows it ("&ISensorController::doIaCmd" or "NULL").
+    static KeyHandler rowHandler(size_t p_nRow, const char** p_pszName = nullptr);
     // Parameter file of a scheme for this channel kind, into a buffer of `size` bytes.
     void paramFileName(int p_nScheme, char* p_szName, unsigned p_nSize) const;
 
     // ---- schemes and the sensor thread ----
-    int switch_to(int p_nScheme, bool p_bForce = false);
-    int LPR_switch_to(int p_nScheme);
+    int switch_to(int p_nScheme, bool p_bForce = false) TARNIS_REQUIRES(m_objMutex);
+    int LPR_switch_to(int p_nScheme) TARNIS_REQUIRES(m_objMutex);
     int judgeCurScheme(int& nScheme, int& nSchedule);
     int sensorThread();
     // scheme internals
     // One pass of the thread body. p_bLocked: the caller already has exclusive access
     // (init); otherwise, after its wait, the pass enters the pass gate and, unless a hold is
-    // announced, takes m_objMutex for its decision and switch.
-    int sensorPass(bool p_bLocked);
+    // announced, takes m_objMutex for its decision and switch. The analysis cannot see init's
+    // exclusive access.
+    int sensorPass(bool p_bLocked) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     // Announces that the thread is about to be stopped: passes give up until the hold is
     // released. p_bDrain also waits for a pass already inside the gate; a caller that drains
     // must not hold m_objMutex (resetParameters drains before it locks).
-    void holdPasses(bool p_bDrain);
+    void holdPasses(bool p_bDrain) TARNIS_EXCLUDES(m_objMutex);
     void releasePasses();
     // The decision and switch of one pass; m_objMutex held (or exclusive access).
-    int schemePass();
-    int dayNightPass();
-    int schedulePass(int p_nScheme);
-    int lprWindowPass(int p_nScheme, int p_nSchedule);
-    int lprOutsidePass();
+    int schemePass() TARNIS_REQUIRES(m_objMutex);
+    int dayNightPass() TARNIS_REQUIRES(m_objMutex);
+    int schedulePass(int p_nScheme) TARNIS_REQUIRES(m_objMutex);
+    int lprWindowPass(int p_nScheme, int p_nSchedule) TARNIS_REQUIRES(m_objMutex);
+    int lprOutsidePass() TARNIS_REQUIRES(m_objMutex);
     // Waits in 500 ms steps until no busy bit is set.
     void waitWhileBusy();
     // true when the arrays exist and 0 <= scheme <= nSchemeSum.
     bool isSchemeUsable(int p_nScheme) const;
     // Makes a scheme index current (-1: none); caller holds m_objMutex or has the controller
     // to itself. Keeps m_bCurSchemeHasFile in step.
-    void setCurScheme(int32_t p_nScheme);
+    void setCurScheme(int32_t p_nScheme) TARNIS_REQUIRES(m_objMutex);
 
     // ---- lifecycle, restore and UI internals ----
     // lifecycle internals
     // Steps of init: factory records and scheme storage; version stamp; LPR and infrared
-    // markers; parameter files of every scheme; WDR and Beaway from the video module.
-    void initSteps(const ModuleConfigure& p_objModuleConfigure);
+    // markers; parameter files of every scheme; WDR and Beaway from the video module. Exclusive
+    // access, like init itself.
+    void initSteps(const ModuleConfigure& p_objModuleConfigure) TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     void initAllocSchemes();
+    // The scheme storage for `p_nCount` factory records: the block of every user scheme and
+    // the factory copy (filled from p_pFactory), its index, the scratch and work arrays.
+    void allocSchemes(const KeyVal* p_pFactory, u32 p_nCount);
     // Judges the device data (m_bDeviceDataBroken) and says why, once, when it is broken.
     void initJudgeDeviceData(const std::string& p_strBroken);
     // true when the stamp is current; removes the parameter files on a mismatch.
     bool initCheckVersion();
     void initDeviceMarkers(MachineInfo& p_objMachine);
-    void initLoadSchemes();
+    void initLoadSchemes() TARNIS_REQUIRES(m_objMutex);
     // Loads one scheme's file by key; creates, migrates or replaces a damaged file.
     void initLoadScheme(u32 p_nScheme);
     // Writes the stamp and checks that it reads back.
@@ -443,7 +466,7 @@ private:
     void releaseArrays();
     // Releases everything init allocated and forgets the current scheme; the thread is
     // stopped (uinit, the destructor, and an init that a host exception ends).
-    void releaseAll();
+    void releaseAll() TARNIS_NO_THREAD_SAFETY_ANALYSIS;
     // Removes this channel kind's parameter files.
     void removeParamFiles();
     // Whether a user scheme's parameter file exists.
@@ -457,9 +480,9 @@ private:
     // The language entry of an id, entry 0 for an unknown id, null for an empty table.
     const UILanguage* findUILanguage(int p_nLanguageId) const;
     // Appends the current scheme's records, corrected against the processor's limits.
-    void appendCorrectedScheme(std::string& p_strParameters);
+    void appendCorrectedScheme(std::string& p_strParameters) TARNIS_REQUIRES(m_objMutex);
     // Appends the current scheme's records as last saved in its parameter file.
-    void appendSavedScheme(std::string& p_strParameters);
+    void appendSavedScheme(std::string& p_strParameters) TARNIS_REQUIRES(m_objMutex);
     // Engine accessors of one key: getParameter / setParameter(key, value, true) == 0.
     bool getByKey(int p_nKey, int& p_nVal);
     bool setByKey(int p_nKey, int p_nVal);
@@ -487,9 +510,9 @@ private:
     int32_t m_nCameraID;
     OVMutex m_objMutex;
     GThread* m_pSensorThread;
-    int32_t m_nLastScheme;
-    int32_t m_nCurScheme;
-    int32_t m_nParamMode;
+    int32_t m_nLastScheme TARNIS_GUARDED_BY(m_objMutex);
+    int32_t m_nCurScheme TARNIS_GUARDED_BY(m_objMutex);
+    int32_t m_nParamMode TARNIS_GUARDED_BY(m_objMutex);
     KeyVal** m_ppUserKeyVal;
     KeyVal* m_pstKeyValTmp;
     KeyVal* m_pFctKeyVal;
@@ -507,14 +530,14 @@ private:
     // file: written with the index, read without the lock by resetToLastParameters.
     std::atomic<bool> m_bCurSchemeHasFile;
     u32 m_nKeyCmdNum;
-    int32_t m_nLastSchedule;
+    int32_t m_nLastSchedule TARNIS_GUARDED_BY(m_objMutex);
     bool m_bLprMode;
     // Written by a direct control on a host thread, read by handlers on others.
     std::atomic<bool> m_bShowWDRFalg;
     // Count of refused processor sets (see refusedSets).
     std::atomic<u32> m_nRefusedSets;
-    bool m_bScheduleScheme;
-    bool m_bAutoScheme;
+    bool m_bScheduleScheme TARNIS_GUARDED_BY(m_objMutex);
+    bool m_bAutoScheme TARNIS_GUARDED_BY(m_objMutex);
     bool m_bisLimitedIrPower;
     // The style or diversity document is broken: no parameter file is written or removed.
     bool m_bDeviceDataBroken;

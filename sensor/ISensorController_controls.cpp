@@ -19,33 +19,6 @@ namespace {
 
 using namespace SensorKeys;
 
-// Processor commands of the direct controls.
-enum : u32 {
-    CMD_EXPOSE_MODE = 16,
-    CMD_MAX_SHUTTER = 49,
-    CMD_IRIS_POSITION = 82,
-    CMD_IRIS_UP = 83,
-    CMD_IRIS_DOWN = 84,
-    CMD_DN_STATE = 153,
-    CMD_IR_SWITCH = 160,
-    CMD_WHITE_SWITCH = 168,
-    CMD_WHITE_MODE = 169,
-    CMD_LIGHT_TYPE = 224,
-    CMD_EXPOSURE_STRATEGY = 225,
-    CMD_AUTO_FOCUS_MODE = 1536,
-    CMD_MF_POSITION = 1552,
-    CMD_FOCUS_NEAR = 1553,
-    CMD_FOCUS_FAR = 1554,
-    CMD_MZ_POSITION = 1568,
-    CMD_ZOOM_IN = 1569,
-    CMD_ZOOM_OUT = 1570,
-    CMD_HEAT_STATUS = 1606,
-    CMD_PTZ_RUN_STATE = 1632,
-    CMD_AF_STATISTIC = 1648,
-    CMD_WDR_MODE = 2368,
-    CMD_CAMERA_VERSION = 2496,
-};
-
 // The exposure mode the iris controls need (manual iris).
 const int kExposeModeIris = 3;
 // Highest light type.
@@ -208,12 +181,13 @@ bool ISensorController::setIlluminator(int p_nKey, int p_nVal, u32 p_nOtherCmd,
 }
 
 bool ISensorController::setIRSwitch(int p_nVal) {
-    return setIlluminator(KEY_IR_SWITCH, p_nVal, CMD_WHITE_SWITCH,
+    return setIlluminator(KEY_IR_SWITCH, p_nVal, IA_CMD_WHITE_SWITCH,
                           &ISensorController::setWhiteSwitch);
 }
 
 bool ISensorController::setWhiteSwitch(int p_nVal) {
-    return setIlluminator(KEY_WHITE_SWITCH, p_nVal, CMD_IR_SWITCH, &ISensorController::setIRSwitch);
+    return setIlluminator(KEY_WHITE_SWITCH, p_nVal, IA_CMD_IR_SWITCH,
+                          &ISensorController::setIRSwitch);
 }
 
 // ---- shutter stepping over the maximum-shutter range ----
@@ -228,7 +202,7 @@ u32 ISensorController::getShutterSteps(int* p_pSteps) {
 bool ISensorController::findCurrentShutter(int* p_pSteps, u32& p_nCount, u32& p_nIndex,
                                            int& p_nCur) {
     p_nCount = getShutterSteps(p_pSteps);
-    if (!readCmd(CMD_MAX_SHUTTER, p_nCur)) {
+    if (!readCmd(IA_CMD_MAX_SHUTTER, p_nCur)) {
         return false;
     }
     for (u32 i = 0; i < p_nCount; ++i) {
@@ -295,22 +269,22 @@ bool ISensorController::sendCmd(u32 p_nCmd, int p_nVal) {
 }
 
 // Direct controls of one processor command and one value, one per line: method, command.
-#define SENSOR_DIRECT_SETTERS(SET)         \
-    SET(setZoomValue, CMD_MZ_POSITION)     \
-    SET(setPTZRunState, CMD_PTZ_RUN_STATE) \
-    SET(setFocusValue, CMD_MF_POSITION)    \
-    SET(setFocusMode, CMD_AUTO_FOCUS_MODE) \
-    SET(setDNState, CMD_DN_STATE)
+#define SENSOR_DIRECT_SETTERS(SET)            \
+    SET(setZoomValue, IA_CMD_MZ_POSITION)     \
+    SET(setPTZRunState, IA_CMD_PTZ_RUN_STATE) \
+    SET(setFocusValue, IA_CMD_MF_POSITION)    \
+    SET(setFocusMode, IA_CMD_AUTO_FOCUS_MODE) \
+    SET(setDNState, IA_CMD_DN_STATE)
 
-#define SENSOR_DIRECT_GETTERS(GET)         \
-    GET(getFocusValue, CMD_MF_POSITION)    \
-    GET(getFocusMode, CMD_AUTO_FOCUS_MODE) \
-    GET(getWDR, CMD_WDR_MODE)              \
-    GET(getIRSwitch, CMD_IR_SWITCH)        \
-    GET(getWhiteSwitch, CMD_WHITE_SWITCH)  \
-    GET(getWhiteMode, CMD_WHITE_MODE)      \
-    GET(getLightType, CMD_LIGHT_TYPE)      \
-    GET(getIrisValue, CMD_IRIS_POSITION)
+#define SENSOR_DIRECT_GETTERS(GET)            \
+    GET(getFocusValue, IA_CMD_MF_POSITION)    \
+    GET(getFocusMode, IA_CMD_AUTO_FOCUS_MODE) \
+    GET(getWDR, IA_CMD_WDR_MODE)              \
+    GET(getIRSwitch, IA_CMD_IR_SWITCH)        \
+    GET(getWhiteSwitch, IA_CMD_WHITE_SWITCH)  \
+    GET(getWhiteMode, IA_CMD_WHITE_MODE)      \
+    GET(getLightType, IA_CMD_LIGHT_TYPE)      \
+    GET(getIrisValue, IA_CMD_IRIS_POSITION)
 
 #define SENSOR_DEFINE_DIRECT_SETTER(method, cmd) \
     bool ISensorController::method(int p_nVal) { \
@@ -330,46 +304,46 @@ SENSOR_DIRECT_GETTERS(SENSOR_DEFINE_DIRECT_GETTER)
 #undef SENSOR_DIRECT_GETTERS
 
 bool ISensorController::focusFar() {
-    sendCmd(CMD_AUTO_FOCUS_MODE, 1);  // manual focus first; its result does not matter
-    return sendCmd(CMD_FOCUS_FAR, 1);
+    sendCmd(IA_CMD_AUTO_FOCUS_MODE, 1);  // manual focus first; its result does not matter
+    return sendCmd(IA_CMD_FOCUS_FAR, 1);
 }
 
 bool ISensorController::focusNear() {
-    sendCmd(CMD_AUTO_FOCUS_MODE, 1);
-    return sendCmd(CMD_FOCUS_NEAR, 1);
+    sendCmd(IA_CMD_AUTO_FOCUS_MODE, 1);
+    return sendCmd(IA_CMD_FOCUS_NEAR, 1);
 }
 
 bool ISensorController::irisUp() {
-    if (!sendCmd(CMD_EXPOSE_MODE, kExposeModeIris)) {
+    if (!sendCmd(IA_CMD_EXPOSE_MODE, kExposeModeIris)) {
         return false;
     }
-    return sendCmd(CMD_IRIS_UP, 1);
+    return sendCmd(IA_CMD_IRIS_UP, 1);
 }
 
 bool ISensorController::irisDown() {
-    if (!sendCmd(CMD_EXPOSE_MODE, kExposeModeIris)) {
+    if (!sendCmd(IA_CMD_EXPOSE_MODE, kExposeModeIris)) {
         return false;
     }
-    return sendCmd(CMD_IRIS_DOWN, 1);
+    return sendCmd(IA_CMD_IRIS_DOWN, 1);
 }
 
 bool ISensorController::setIrisValue(int p_nVal) {
-    if (!sendCmd(CMD_EXPOSE_MODE, kExposeModeIris)) {
+    if (!sendCmd(IA_CMD_EXPOSE_MODE, kExposeModeIris)) {
         return false;
     }
-    return sendCmd(CMD_IRIS_POSITION, boundedIris(p_nVal));
+    return sendCmd(IA_CMD_IRIS_POSITION, boundedIris(p_nVal));
 }
 
 bool ISensorController::zoomIn() {
-    return sendCmd(CMD_ZOOM_IN, 1);
+    return sendCmd(IA_CMD_ZOOM_IN, 1);
 }
 
 bool ISensorController::zoomOut() {
-    return sendCmd(CMD_ZOOM_OUT, 1);
+    return sendCmd(IA_CMD_ZOOM_OUT, 1);
 }
 
 bool ISensorController::getZoomValue(int& p_nPosition, int& p_nRatio) {
-    if (!readCmd(CMD_MZ_POSITION, p_nPosition)) {
+    if (!readCmd(IA_CMD_MZ_POSITION, p_nPosition)) {
         return false;
     }
     // A position beyond the table leaves the ratio as it was and still succeeds.
@@ -378,16 +352,16 @@ bool ISensorController::getZoomValue(int& p_nPosition, int& p_nRatio) {
 }
 
 bool ISensorController::getAFStatistic(unsigned int& p_nVal) {
-    return OVS_SUCCESS == doIaCmd(CMD_AF_STATISTIC, IA_CMD_OPT_GET, &p_nVal);
+    return OVS_SUCCESS == doIaCmd(IA_CMD_AF_STATISTIC, IA_CMD_OPT_GET, &p_nVal);
 }
 
 bool ISensorController::setExposureStrategy(int& p_nVal) {
-    return sendCmd(CMD_EXPOSURE_STRATEGY, p_nVal);
+    return sendCmd(IA_CMD_EXPOSURE_STRATEGY, p_nVal);
 }
 
 bool ISensorController::getHeatStatus(bool& p_bVal) {
     int32_t nStatus = 0;
-    if (!readCmd(CMD_HEAT_STATUS, nStatus)) {
+    if (!readCmd(IA_CMD_HEAT_STATUS, nStatus)) {
         return false;
     }
     p_bVal = nStatus != 0;
@@ -397,7 +371,7 @@ bool ISensorController::getHeatStatus(bool& p_bVal) {
 bool ISensorController::getCameraVerInf(std::string& p_strVersion) {
     alignas(int32_t) char szVersion[kVersionBufSize];
     memset(szVersion, 0, sizeof(szVersion));
-    if (OVS_SUCCESS != doIaCmd(CMD_CAMERA_VERSION, IA_CMD_OPT_GET, szVersion)) {
+    if (OVS_SUCCESS != doIaCmd(IA_CMD_CAMERA_VERSION, IA_CMD_OPT_GET, szVersion)) {
         return false;
     }
     // The text keeps room for its terminator within the buffer: at most 49 characters, also

@@ -8,13 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "ISensorController.h"
 #include "IaRecordCmds.h"
-#include "SensorKeys.h"
 #include "OVMutexManager.h"
+#include "SensorKeyRows.h"
+#include "SensorPaths.h"
+#include "SensorKeys.h"
 #include "SensorFile.h"
 #include "StringHandler.h"
 #include "ia_ioctrl.h"
@@ -22,6 +23,7 @@
 namespace {
 
 using namespace SensorKeys;
+using SensorKeyRows::KeyRow;
 
 // Scheme modes carried by KEY_SCHEME_MODE.
 const u32 kSchemeModeFixed = 0;
@@ -32,10 +34,7 @@ const u32 kSchemeModeDayNight = 2;
 const u32 kLightTypeIntelligent = 2;
 // Largest sum of the near and far infrared strengths while the power is limited.
 const u32 kIrPowerLimit = 100;
-// The thermal channel routes some keys to the video module.
-const int kThermalChannel = 2;
-// Sensor check command of the processor; the second id 2 asks for a result.
-const u32 kSensorCheckCmd = 2816;
+// The second id 2 of a sensor check asks for a result.
 const int kSensorCheckQuery = 2;
 // Latest scheme time (24:00 as hour * 100 + minute).
 const u32 kLatestSchemeTime = 2400;
@@ -43,77 +42,9 @@ const u32 kLatestSchemeTime = 2400;
 const int kFlushNotSaved = 508;
 const int kFlushDeviceDataBroken = 509;
 
-// Keys that are only stored in the cache, never dispatched.
-const u32 kStoredOnlyKeys[] = {KEY_EMPTY1,           KEY_EMPTY2,          KEY_SCHEME_START_HOUR,
-                               KEY_SCHEME_START_MIN, KEY_SCHEME_END_HOUR, KEY_SCHEME_END_MIN};
-
-// Day/night keys that schemes 0 and 1 share in automatic day/night mode.
-const u32 kSharedDayNightKeys[] = {KEY_DN_MODE, KEY_DTN_THR, KEY_NTD_THR, KEY_DTN_H,
-                                   KEY_DTN_M,   KEY_NTD_H,   KEY_NTD_M};
-
-// Infrared keys that read as -1 while the current scheme does not hold them.
-const u32 kUncachedInfraredKeys[] = {KEY_IR_SWITCH, KEY_IR_MODE, KEY_IR_MANUAL_STRG_NEAR,
-                                     KEY_IR_MANUAL_STRG_MEDIUM, KEY_IR_MANUAL_STRG_FAR};
-
-// Plain keys of the illuminators and the intelligent light's shadow keys that mirror them.
-struct LightKeyPair {
-    u32 plain;
-    u32 shadow;
-};
-// clang-format off
-const LightKeyPair kLightKeyPairs[] = {
-    //  plain  shadow
-    {   161,   168 },  // KEY_IR_MODE                   KEY_IR_MODE_INTELL
-    {   171,   175 },  // KEY_WHITE_MODE                KEY_WHITE_MODE_INTELL
-    {   163,   200 },  // KEY_IR_MANUAL_STRG_NEAR       KEY_IR_MANUAL_STRG_NEAR_INTELL
-    {   165,   201 },  // KEY_IR_MANUAL_STRG_MEDIUM
-    {   167,   202 },  // KEY_IR_MANUAL_STRG_FAR
-    {   172,   203 },  // KEY_WHITE_MANUAL_STRG         KEY_WHITE_MANUAL_STRG_INTELL
-    {   173,   204 },  // KEY_WHITE_MANUAL_STRG_MEDIUM
-    {   174,   205 },  // KEY_WHITE_MANUAL_STRG_FAR
-};
-// clang-format on
-
-template <size_t N>
-bool isOneOf(u32 key, const u32 (&keys)[N]) {
-    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
-}
-
-const LightKeyPair* findLightPair(u32 key, bool shadow) {
-    for (const LightKeyPair& pair : kLightKeyPairs) {
-        if ((shadow ? pair.shadow : pair.plain) == key) {
-            return &pair;
-        }
-    }
-    return nullptr;
-}
-
-// The console texts of the infrared power limit, by the key whose partner was read.
-struct IrPartner {
-    u32 key;
-    u32 partner;
-    const char* readError;
-    const char* readSuccess;
-};
-const IrPartner kIrPartners[] = {
-    {KEY_IR_MANUAL_STRG_NEAR, KEY_IR_MANUAL_STRG_FAR, "### KEY_IR_MANUAL_STRG_FAR doIaCmd error",
-     "### KEY_IR_MANUAL_STRG_FAR doIaCmd sucess"},
-    {KEY_IR_MANUAL_STRG_FAR, KEY_IR_MANUAL_STRG_NEAR, "### KEY_IR_MANUAL_STRG_NEAR doIaCmd error",
-     "### KEY_IR_MANUAL_STRG_NEAR doIaCmd sucess"},
-};
-
-const IrPartner* findIrPartner(u32 key) {
-    for (const IrPartner& partner : kIrPartners) {
-        if (partner.key == key) {
-            return &partner;
-        }
-    }
-    return nullptr;
-}
-
-// Console output that is not a trace.
-void consoleLine(const char* text) {
-    std::printf("%s\n", text);
+// The console line of a read of the other infrared strength.
+void irPartnerLine(const KeyRow& partner, bool read) {
+    std::printf("### %s doIaCmd %s\n", partner.name, read ? "sucess" : "error");
     std::fflush(stdout);
 }
 
@@ -199,7 +130,8 @@ bool ISensorController::getParameter(int p_nKey, int& p_nVal) {
         p_nVal = static_cast<int>(nCached);
         return true;
     }
-    if (isOneOf(static_cast<u32>(p_nKey), kUncachedInfraredKeys)) {
+    const KeyRow* pRow = SensorKeyRows::findRow(static_cast<u32>(p_nKey));
+    if (pRow != nullptr && pRow->has(SensorKeyRows::kMinusOneUncached)) {
         p_nVal = -1;
         return true;
     }
@@ -256,7 +188,8 @@ int ISensorController::SensorCheck(std::string& p_strParameters) {
     ia_sensor_check_st stCheck;
     fillSensorCheck(vecIds, stCheck);
     const bool bQuery = (stCheck.param[1] == kSensorCheckQuery);
-    const int nRet = doIaCmd(kSensorCheckCmd, bQuery ? IA_CMD_OPT_GET : IA_CMD_OPT_SET, &stCheck);
+    const int nRet =
+        doIaCmd(IA_CMD_SENSOR_CHECK, bQuery ? IA_CMD_OPT_GET : IA_CMD_OPT_SET, &stCheck);
     if (bQuery) {
         p_strParameters = std::to_string(stCheck.result);
     }
@@ -376,28 +309,24 @@ void ISensorController::applySchemeMode(int32_t p_nMode) {
     }
 }
 
-bool ISensorController::routeThermalKey(KeyVal& p_stKeyVal) {
-    if (m_nCameraID != kThermalChannel) {
+bool ISensorController::routeThermalKey(const KeyRow* p_pRow, KeyVal& p_stKeyVal) {
+    if (m_nCameraID != SensorPaths::kThermalChannel || p_pRow == nullptr) {
         return false;
     }
-    switch (p_stKeyVal.key) {
-        case KEY_MIRROR:
-            doMirror(KEY_MIRROR, IA_CMD_OPT_SET, &p_stKeyVal.value);
-            return true;
-        case KEY_ANTI_SHAKE_SWITCH:
-            doDIS(KEY_ANTI_SHAKE_SWITCH, IA_CMD_OPT_SET, &p_stKeyVal.value);
-            return true;
-        case KEY_NONE_COLOR_MODE:
-        case KEY_TEMPERATURE_STRIP_SWITCH:
-            notifyToVideo(static_cast<int>(p_stKeyVal.key), p_stKeyVal.value);
-            return true;
-        default:
-            return false;
+    if (p_pRow->has(SensorKeyRows::kThermalHandler)) {
+        const KeyHandler handler = rowHandler(static_cast<size_t>(p_pRow - SensorKeyRows::kRows));
+        (this->*handler)(p_pRow->cmd, IA_CMD_OPT_SET, &p_stKeyVal.value);
+        return true;
     }
+    if (p_pRow->has(SensorKeyRows::kThermalVideo)) {
+        notifyToVideo(static_cast<int>(p_stKeyVal.key), p_stKeyVal.value);
+        return true;
+    }
+    return false;
 }
 
-bool ISensorController::shareDayNightKey(const KeyVal& p_stKeyVal) {
-    if (!m_bAutoScheme || !isOneOf(p_stKeyVal.key, kSharedDayNightKeys)) {
+bool ISensorController::shareDayNightKey(const KeyRow* p_pRow, const KeyVal& p_stKeyVal) {
+    if (!m_bAutoScheme || p_pRow == nullptr || !p_pRow->has(SensorKeyRows::kSharedDayNight)) {
         return true;
     }
     if (m_nCurScheme == 0) {
@@ -407,27 +336,25 @@ bool ISensorController::shareDayNightKey(const KeyVal& p_stKeyVal) {
     return false;
 }
 
-bool ISensorController::irPowerAllowed(const KeyVal& p_stKeyVal) {
-    const IrPartner* pPartner = findIrPartner(p_stKeyVal.key);
+bool ISensorController::irPowerAllowed(const KeyRow* p_pRow, const KeyVal& p_stKeyVal) {
+    const KeyRow* pPartner = p_pRow != nullptr ? SensorKeyRows::irPowerPartner(*p_pRow) : nullptr;
     if (!m_bisLimitedIrPower || pPartner == nullptr) {
         return true;
     }
     int nOther = -1;
     u32 nCached = 0;
     if (hasCurrentScheme() &&
-        getKeyValFromCache(static_cast<u32>(m_nCurScheme), pPartner->partner, nCached) >= 0) {
+        getKeyValFromCache(static_cast<u32>(m_nCurScheme), pPartner->key, nCached) >= 0) {
         nOther = static_cast<int>(nCached);
     } else {
         int nRead = 0;
-        const int nRet = doIaCmd(pPartner->partner, IA_CMD_OPT_GET, &nRead);
+        const int nRet = doIaCmd(pPartner->key, IA_CMD_OPT_GET, &nRead);
         SENSOR_ASSERT_OP(kSetParametersOp, OVS_SUCCESS == nRet,
                          "OVS_SUCCESS == doIaCmd(nOtherKey, IA_CMD_OPT_GET, &nOther)",
-                         "nOtherKey(%u) ret(%d)\n", pPartner->partner, nRet);
+                         "nOtherKey(%u) ret(%d)\n", pPartner->key, nRet);
+        irPartnerLine(*pPartner, OVS_SUCCESS == nRet);
         if (OVS_SUCCESS == nRet) {
-            consoleLine(pPartner->readSuccess);
             nOther = nRead;
-        } else {
-            consoleLine(pPartner->readError);
         }
     }
     if (nOther == -1) {
@@ -436,11 +363,12 @@ bool ISensorController::irPowerAllowed(const KeyVal& p_stKeyVal) {
     return static_cast<u32>(nOther) + static_cast<u32>(p_stKeyVal.value) <= kIrPowerLimit;
 }
 
-bool ISensorController::routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispatchKey) {
-    p_nDispatchKey = p_nKey;
-    const LightKeyPair* pPlain = findLightPair(p_nKey, false);
-    const LightKeyPair* pShadow = findLightPair(p_nKey, true);
-    if (pPlain == nullptr && pShadow == nullptr) {
+bool ISensorController::routeLightKey(const KeyRow* p_pRow, const KeyVal& p_stKeyVal,
+                                      u32& p_nDispatchKey) {
+    p_nDispatchKey = p_stKeyVal.key;
+    const KeyRow* pPlain = (p_pRow != nullptr && p_pRow->shadow != 0) ? p_pRow : nullptr;
+    const KeyRow* pShadowed = SensorKeyRows::findShadowed(p_stKeyVal.key);
+    if (pPlain == nullptr && pShadowed == nullptr) {
         return true;
     }
     // Without a current scheme the light type reads as not cached (0) and nothing is mirrored.
@@ -453,14 +381,14 @@ bool ISensorController::routeLightKey(u32 p_nKey, int32_t p_nVal, u32& p_nDispat
         if (bIntelligent) {
             return false;
         }
-        forceToCurrentScheme(pPlain->shadow, p_nVal);
+        forceToCurrentScheme(pPlain->shadow, p_stKeyVal.value);
         return true;
     }
     if (!bIntelligent) {
         return false;
     }
-    forceToCurrentScheme(pShadow->plain, p_nVal);
-    p_nDispatchKey = pShadow->plain;
+    forceToCurrentScheme(pShadowed->key, p_stKeyVal.value);
+    p_nDispatchKey = pShadowed->key;
     return true;
 }
 
@@ -559,22 +487,24 @@ int ISensorController::setParameters(KeyVal* p_pKeyval, u32 p_nCount, bool p_bSa
             continue;
         }
 
+        // What the key is decides the way: its row's flags and shadow key.
+        const KeyRow* pRow = SensorKeyRows::findRow(nKey);
         bool bDispatch = true;
         u32 nDispatchKey = nKey;
-        if (isOneOf(nKey, kStoredOnlyKeys)) {
+        if (pRow != nullptr && pRow->has(SensorKeyRows::kStoredOnly)) {
             bDispatch = false;
-        } else if (nKey == KEY_SCHEME_MODE) {
+        } else if (pRow != nullptr && pRow->has(SensorKeyRows::kSchemeMode)) {
             applySchemeMode(stKeyVal.value);
             bDispatch = false;
-        } else if (routeThermalKey(stKeyVal)) {
+        } else if (routeThermalKey(pRow, stKeyVal)) {
             bDispatch = false;
         } else {
-            bDispatch = shareDayNightKey(stKeyVal);
-            if (!irPowerAllowed(stKeyVal)) {
+            bDispatch = shareDayNightKey(pRow, stKeyVal);
+            if (!irPowerAllowed(pRow, stKeyVal)) {
                 markUnapplied(p_pKeyval, i, p_nCount);
                 return -static_cast<int>(p_pKeyval[0].key);
             }
-            if (!routeLightKey(nKey, stKeyVal.value, nDispatchKey)) {
+            if (!routeLightKey(pRow, stKeyVal, nDispatchKey)) {
                 continue;
             }
         }

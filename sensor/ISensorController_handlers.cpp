@@ -4,6 +4,7 @@
 #include "SensorTrace.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "ISensorController.h"
 #include "SensorKeys.h"
@@ -17,8 +18,8 @@ using namespace SensorKeys;
 // Told to the video module just before (0) and just after (1) a wide-dynamic-range change.
 const int kWdrChangeKey = 2370;
 // Commands of the lens that the zoom/focus lock holds back.
-const u32 kLensCmdFirst = 1536;
-const u32 kLensCmdLast = 1616;
+const u32 kLensCmdFirst = IA_CMD_AUTO_FOCUS_MODE;
+const u32 kLensCmdLast = IA_CMD_LENS_RESET;
 // States in which one-shot lens and exposure actions are ignored: init, reset, reload of the
 // last parameters and scheme switches.
 const u32 kOneShotQuietFlags = initing_flag | resetting_flag | restoring_flag | switching_flag;
@@ -39,6 +40,8 @@ struct dn_time_st {
 };
 
 // The keys of the record fields, in field order.
+static_assert(sizeof(dn_thr_st) == 3 * sizeof(u32) && sizeof(dn_time_st) == 4 * sizeof(u32),
+              "one field per key");
 const u32 kDnThrKeys[] = {KEY_DTN_THR, KEY_NTD_THR, KEY_DN_SENSITIVITY};
 const u32 kDnTimeKeys[] = {KEY_DTN_H, KEY_DTN_M, KEY_NTD_H, KEY_NTD_M};
 
@@ -124,29 +127,32 @@ int ISensorController::doHwdr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     }
     notifyToVideo(kWdrChangeKey, 0);
     const int nRet = notifyToVideo(static_cast<int>(p_nKey), *pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal),
-                  "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s", "");
+    const int nIaRet = doIaCmd(p_nKey, p_nDir, p_pVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nIaRet, "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s",
+                  "");
     notifyToVideo(kWdrChangeKey, 1);
     return nRet;
 }
 
 int ISensorController::doImageAdjust(u32 p_nKey, u32 p_nDir, void* p_pVal) {
-    SENSOR_ASSERT(OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal),
-                  "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s", "");
+    const int nIaRet = doIaCmd(p_nKey, p_nDir, p_pVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nIaRet, "OVS_SUCCESS == doIaCmd(p_nKey, p_nDir, p_pVal)", "%s",
+                  "");
     return notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal));
 }
 
 int ISensorController::doDIS(u32 p_nKey, u32 p_nDir, void* p_pVal) {
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal)),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, *(u32*)p_pVal)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), valueAt(p_pVal));
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, *(u32*)p_pVal)",
+                  "%s", "");
     return doIaCmd(p_nKey, p_nDir, p_pVal);
 }
 
 int ISensorController::doIaCmd_PanoTuning(u32 p_nKey, u32 /*p_nDir*/, void* p_pVal) {
     const int nKey = static_cast<int>(p_nKey);
     const int nVal = valueAt(p_pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(nKey, nVal),
-                  "OVS_SUCCESS == notifyToVideo(nKey, nVal)", "%s", "");
+    const int nNotified = notifyToVideo(nKey, nVal);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(nKey, nVal)", "%s", "");
     return 0;
 }
 
@@ -158,12 +164,15 @@ int ISensorController::test_debugParam(u32 p_nKey, u32 /*p_nDir*/, void* p_pVal)
 int ISensorController::doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nOwnKey = ownFieldKey(p_nKey, kDnThrKeys);
     const u32 nOwnVal = static_cast<u32>(valueAt(p_pVal));
-    auto field = [&](u32 key) { return key == nOwnKey ? nOwnVal : cachedOrZero(key); };
+    u32 aFields[std::size(kDnThrKeys)];
+    for (size_t i = 0; i < std::size(kDnThrKeys); ++i) {
+        aFields[i] = kDnThrKeys[i] == nOwnKey ? nOwnVal : cachedOrZero(kDnThrKeys[i]);
+    }
 
     dn_thr_st stThr;
-    stThr.d2n_thr = field(KEY_DTN_THR);
-    stThr.n2d_thr = field(KEY_NTD_THR);
-    stThr.dn_sensitivity = field(KEY_DN_SENSITIVITY);
+    stThr.d2n_thr = aFields[0];
+    stThr.n2d_thr = aFields[1];
+    stThr.dn_sensitivity = aFields[2];
     SENSOR_DBG(
         "m_nCurScheme(%u) dn_thr_st.d2n_thr(%u) dn_thr_st.n2d_thr(%u)  "
         "dn_thr_st.dn_sensitivity(%u)\n",
@@ -177,13 +186,16 @@ int ISensorController::doDNThr(u32 p_nKey, u32 p_nDir, void* p_pVal) {
 int ISensorController::doDNTime(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nOwnKey = ownFieldKey(p_nKey, kDnTimeKeys);
     const u32 nOwnVal = static_cast<u32>(valueAt(p_pVal));
-    auto field = [&](u32 key) { return key == nOwnKey ? nOwnVal : cachedOrZero(key); };
+    u32 aFields[std::size(kDnTimeKeys)];
+    for (size_t i = 0; i < std::size(kDnTimeKeys); ++i) {
+        aFields[i] = kDnTimeKeys[i] == nOwnKey ? nOwnVal : cachedOrZero(kDnTimeKeys[i]);
+    }
 
     dn_time_st stTime;
-    stTime.d2n_hour = field(KEY_DTN_H);
-    stTime.d2n_min = field(KEY_DTN_M);
-    stTime.n2d_hour = field(KEY_NTD_H);
-    stTime.n2d_min = field(KEY_NTD_M);
+    stTime.d2n_hour = aFields[0];
+    stTime.d2n_min = aFields[1];
+    stTime.n2d_hour = aFields[2];
+    stTime.n2d_min = aFields[3];
     SENSOR_DBG(
         "m_nCurScheme(%u) dn_time_st.d2n_hour(%u) dn_time_st.d2n_min(%u) "
         "dn_time_st.n2d_hour(%u) dn_time_st.n2d_min(%u) \n",
@@ -198,8 +210,9 @@ int ISensorController::doMirror(u32 p_nKey, u32 p_nDir, void* p_pVal) {
     const u32 nBeaway = cachedOrZero(KEY_BEAWAY);
     SENSOR_DBG("nMirror(%u --> %u), nBeaway:%u\n", static_cast<u32>(valueAt(p_pVal)),
                static_cast<u32>(nMirror), nBeaway);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), nMirror),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, nMirror)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), nMirror);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, nMirror)", "%s",
+                  "");
     return doIaCmd(p_nKey, p_nDir, &nMirror);
 }
 
@@ -209,7 +222,8 @@ int ISensorController::doBeaway(u32 p_nKey, u32 p_nDir, void* p_pVal) {
         return 0;
     }
     int32_t nBeaway = valueAt(p_pVal);
-    SENSOR_ASSERT(OVS_SUCCESS == notifyToVideo(static_cast<int>(p_nKey), nBeaway),
-                  "OVS_SUCCESS == notifyToVideo(p_nKey, nBeaway)", "%s", "");
+    const int nNotified = notifyToVideo(static_cast<int>(p_nKey), nBeaway);
+    SENSOR_ASSERT(OVS_SUCCESS == nNotified, "OVS_SUCCESS == notifyToVideo(p_nKey, nBeaway)", "%s",
+                  "");
     return doIaCmd(p_nKey, p_nDir, &nBeaway);
 }

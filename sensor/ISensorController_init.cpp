@@ -30,20 +30,14 @@
 #include "SensorRecordLoad.h"
 #include "SyCommand.h"
 #include "sensor.h"
+#include "SensorPaths.h"
 
 namespace {
 
 using namespace SensorKeys;
 
-// Room of the factory and work arrays: the key table's capacity.
-const u32 kKeyRecordCapacity = 160;
 // Upper bound of the scheme count taken from the module detail text.
 const u32 kMaxSchemes = 64;
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kParamDir = "/mnt/mtd/code/config_file";
-const char* const kStampPath = "/mnt/mtd/code/config_file/ovsversion.cfg";
-const char* const kRemoveThermalFiles = "rm -rf /mnt/mtd/code/config*/sensor-thermal*.cfg";
-const char* const kRemoveSensorFiles = "rm -rf /mnt/mtd/code/config*/sensor[0-3].cfg";
 const int kShellTimeout = 30;
 
 // Scheme 1 of an LPR device: the factory records with these keys changed.
@@ -74,7 +68,7 @@ std::string detailText(const ModuleConfig& p_stModule) {
 
 // The stamp exists but is no regular, readable file (a directory in its place, say).
 bool stampUnusable() {
-    const std::string strPath = OVPath::resolve(kStampPath);
+    const std::string strPath = OVPath::resolve(SensorPaths::kStampPath);
     struct stat st;
     if (::stat(strPath.c_str(), &st) != 0) {
         return false;
@@ -122,7 +116,7 @@ void ISensorController::initSteps(const ModuleConfigure& p_objModuleConfigure) {
     initJudgeDeviceData(strBroken);
     // Temporary files of writers that died (a power cut mid-write) are removed; those of a
     // writer still at work are held by its lock and stay.
-    removeStaleTemporaries(kParamDir);
+    removeStaleTemporaries(SensorPaths::kParamFileDir);
     const bool bStampCurrent = initCheckVersion();
     MachineInfo objMachine;
     initDeviceMarkers(objMachine);
@@ -133,7 +127,6 @@ void ISensorController::initSteps(const ModuleConfigure& p_objModuleConfigure) {
     }
 
     buildKeyCmdMap();
-    m_pstKeyValTmp = allocRecords(m_nKeyValSum + 1);
 
     if (!m_bScheduleScheme && !m_bAutoScheme) {
         switch_to(0, false);
@@ -152,8 +145,7 @@ void ISensorController::initSteps(const ModuleConfigure& p_objModuleConfigure) {
 }
 
 void ISensorController::initAllocSchemes() {
-    KeyVal* pFactory = allocRecords(kKeyRecordCapacity);
-    m_pstKeyValWork = allocRecords(kKeyRecordCapacity);
+    KeyVal* pFactory = allocRecords(SensorPaths::kKeyCapacity);
     m_nKeyValSum = 0;
     if (m_stSysConf.szUIStyle != nullptr) {
         // The key list depends on the device data only (not on the streams of this start).
@@ -164,11 +156,18 @@ void ISensorController::initAllocSchemes() {
                          "m_pFctKeyVal, &m_nKeyValSum,m_bShowWDRFalg)",
                          "m_nKeyValSum(%d)\n", m_nKeyValSum);
     }
-    SENSOR_ASSERT_OP(kInitOp, m_nKeyValSum <= kKeyRecordCapacity, "m_nKeyValSum <= m_nKeyCmdNum",
-                     "m_nKeyValSum(%d)\n", m_nKeyValSum);
-    if (m_nKeyValSum > kKeyRecordCapacity) {
-        m_nKeyValSum = kKeyRecordCapacity;
+    SENSOR_ASSERT_OP(kInitOp, m_nKeyValSum <= SensorPaths::kKeyCapacity,
+                     "m_nKeyValSum <= m_nKeyCmdNum", "m_nKeyValSum(%d)\n", m_nKeyValSum);
+    if (m_nKeyValSum > SensorPaths::kKeyCapacity) {
+        m_nKeyValSum = SensorPaths::kKeyCapacity;
     }
+    allocSchemes(pFactory, m_nKeyValSum);
+    std::free(pFactory);
+}
+
+void ISensorController::allocSchemes(const KeyVal* p_pFactory, u32 p_nCount) {
+    m_nKeyValSum = p_nCount;
+    m_pstKeyValWork = allocRecords(SensorPaths::kKeyCapacity);
     SENSOR_ASSERT_OP(kInitOp, m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
                      "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
     if (m_stSysConf.nSchemeSum > kMaxSchemes) {
@@ -189,12 +188,14 @@ void ISensorController::initAllocSchemes() {
     SENSOR_DBG_OP(kInitOp, "m_nKeyCmdNum(%d), m_nKeyValNum(%d)\n", m_nKeyCmdNum, m_nKeyValSum);
 
     m_pFctKeyVal = m_ppUserKeyVal[m_stSysConf.nSchemeSum];
-    std::memcpy(m_pFctKeyVal, pFactory, m_nKeyValSum * sizeof(KeyVal));
-    std::free(pFactory);
+    if (m_nKeyValSum > 0) {
+        std::memcpy(m_pFctKeyVal, p_pFactory, m_nKeyValSum * sizeof(KeyVal));
+    }
+    m_pstKeyValTmp = allocRecords(m_nKeyValSum + 1);
 }
 
 void ISensorController::removeParamFiles() {
-    sy_system(2 == m_nCameraID ? kRemoveThermalFiles : kRemoveSensorFiles, kShellTimeout);
+    sy_system(SensorPaths::removeParamFilesCommand(m_nCameraID), kShellTimeout);
 }
 
 void ISensorController::initJudgeDeviceData(const std::string& p_strBroken) {
@@ -219,7 +220,8 @@ bool ISensorController::initCheckVersion() {
     }
     if (stampUnusable()) {
         // It exists but is no readable file: nothing tells the files' version, so they stay.
-        SENSOR_ALARM_OP(kInitOp, "stamp(%s) cannot be read: parameter files kept\n", kStampPath);
+        SENSOR_ALARM_OP(kInitOp, "stamp(%s) cannot be read: parameter files kept\n",
+                        SensorPaths::kStampPath);
         return false;
     }
     SENSOR_WARN_OP(
@@ -250,7 +252,7 @@ void ISensorController::initWriteStamp() {
             kInitOp,
             "stamp(%s) does not read back as %u after writing: the next start keeps the "
             "parameter files while it cannot be read\n",
-            kStampPath, m_nVersion);
+            SensorPaths::kStampPath, m_nVersion);
     }
 }
 
@@ -266,7 +268,7 @@ bool ISensorController::anyParamFileExists() const {
 }
 
 void ISensorController::initDeviceMarkers(MachineInfo& p_objMachine) {
-    SystemInfoParser::parseMachineInfo(kMachineInfoPath, p_objMachine);
+    SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, p_objMachine);
     DeviceType objDeviceType;
     objDeviceType.setDeviceTypeId(p_objMachine.getDeviceType());
 
@@ -394,7 +396,7 @@ void ISensorController::releaseAll() {
     setCurScheme(-1);
     m_nKeyValSum = 0;
     // The key table is gone: back to its capacity; the LPR schedule acts on its next pass.
-    m_nKeyCmdNum = kKeyRecordCapacity;
+    m_nKeyCmdNum = SensorPaths::kKeyCapacity;
     m_nLastSchedule = 255;
     // What the processor holds is unknown now; the first switch after init sends everything.
     m_vecUnappliedKeys.clear();

@@ -14,14 +14,12 @@
 #include "ModuleConfigure.h"
 #include "OVMutexManager.h"
 #include "SensorFile.h"
+#include "SensorPaths.h"
 #include "SensorRecordLoad.h"
 
 namespace {
 
 using namespace SensorKeys;
-
-const char* const kMachineInfoPath = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kModuleConfigPath = "/hd1/moduleConfig/moduleConfig.xml";
 
 // A text field of the module record, bounded by the field.
 template <size_t N>
@@ -98,16 +96,13 @@ bool ISensorController::resetToLastParameters() {
 
 bool ISensorController::readModuleDocuments(ModuleConfigure& p_objModule) {
     MachineInfo objMachine;
-    bool bParsed = SystemInfoParser::parseMachineInfo(kMachineInfoPath, objMachine);
-    SENSOR_ASSERT_OP(kResetParametersOp, bParsed,
-                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                     "machineinfo.ini\", machineInfo)",
-                     "%s", "");
+    bool bParsed = SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, objMachine);
+    SENSOR_ASSERT_OP(kResetParametersOp, bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
     std::vector<ModuleConfigure> vecModules;
-    ModuleConfigureParser::parse(kModuleConfigPath, objMachine.getHardwareModel(),
+    ModuleConfigureParser::parse(SensorPaths::kModuleConfigPath, objMachine.getHardwareModel(),
                                  objMachine.getHardwareCode(), vecModules);
     SENSOR_ASSERT_OP(kResetParametersOp, !vecModules.empty(), "!vecModuleConfigure.empty()",
-                     "file(%s)\n", kModuleConfigPath);
+                     "file(%s)\n", SensorPaths::kModuleConfigPath);
     if (vecModules.empty()) {
         return false;
     }

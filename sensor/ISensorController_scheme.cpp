@@ -34,13 +34,12 @@
 #include "OVMutexManager.h"
 #include "OrvaneTime.h"
 #include "ia_ioctrl.h"
+#include "SensorPaths.h"
 
 namespace {
 
 using namespace SensorKeys;
 
-// Room of the work array: the key table's capacity.
-const u32 kWorkRecords = 160;
 // Records 1 to 4 of every scheme hold its time window; record 0 the scheme mode.
 const u32 kWindowRecords = 5;
 // hour * 100 + minute of a window's start (records 1, 2) or end (records 3, 4).
@@ -98,7 +97,8 @@ int ISensorController::LPR_switch_to(int p_nScheme) {
     m_nLastScheme = m_nCurScheme;
     setCurScheme(p_nScheme);
     // The work array holds the key table's capacity; the scheme never has more records.
-    u32 nCount = m_nKeyValSum < kWorkRecords ? m_nKeyValSum : kWorkRecords;
+    u32 nCount =
+        m_nKeyValSum < SensorPaths::kKeyCapacity ? m_nKeyValSum : SensorPaths::kKeyCapacity;
     std::memcpy(m_pstKeyValWork, m_ppUserKeyVal[p_nScheme], nCount * sizeof(KeyVal));
     // The processor keeps its own day/night control here; the stored scheme is unchanged.
     for (u32 i = 0; i < nCount; ++i) {

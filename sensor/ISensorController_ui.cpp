@@ -12,9 +12,12 @@
 #include "OVMutexManager.h"
 #include "OrvaneTime.h"
 #include "SensorFile.h"
+#include "SensorKeys.h"
+#include "SensorPaths.h"
 #include "SensorRecordLoad.h"
 #include "SensorXmlText.h"
 #include "StyleLimits.h"
+#include "XmlString.h"
 
 // The steps of getAllParameters report as getAllParameters.
 constexpr SensorOp kGetAllParametersOp = {"getAllParameters",
@@ -27,14 +30,15 @@ const int kReadyPolls = 30;
 const long kReadyPauseUs = 50000;
 
 // The maximum-shutter key; its style value decides between live and saved parameters.
-const int kKeyMaxShutter = 49;
+const int kKeyMaxShutter = SensorKeys::KEY_MAX_SHUTTER;
 // Style value of the maximum shutter when the style gives none; from it on the saved list
 // is reported.
 const int kSavedListThreshold = 200;
 
 // Commands whose range may be asked for: maximum and fixed shutter, iris position and the
 // auto-focus near limit.
-const int kRangeCommands[] = {49, 50, 82, 1537};
+const int kRangeCommands[] = {IA_CMD_MAX_SHUTTER, IA_CMD_FIX_SHUTTER, IA_CMD_IRIS_POSITION,
+                              IA_CMD_AUTO_FOCUS_NEAR_LIMIT};
 
 // Capacities of the processor's records.
 const int kMaxDynamicCmds = sizeof(ia_dynamic_cmds_st::cmd_list) / sizeof(int);
@@ -77,9 +81,8 @@ void appendRangeItems(const ia_dynamic_params_attr_st& p_stRange, std::string& p
 // The merged style's value of the maximum shutter (the last element with its id decides);
 // the value stays as passed in when the document holds none. Returns the search's result.
 int readStyleMaxShutter(int p_nCameraID, int& p_nVal) {
-    char filename[100];
-    memset(filename, 0, sizeof(filename));
-    snprintf(filename, sizeof(filename), "/tmp/merge_style_ch%d.xml", p_nCameraID);
+    const std::string strFile = SensorPaths::mergedStylePath(p_nCameraID);
+    const char* filename = strFile.c_str();
     // Read as text first, so that a file beyond the style limits is refused unparsed.
     TiXmlDocument objStyleXmlDoc;
     const INT64 nLength = getFileLen(filename);
@@ -117,7 +120,8 @@ std::string ISensorController::getUIStyleFile() {
     OV_LOCK_SCOPE(m_objMutex);
     std::string strTmp;
     const char* szStyle = m_stSysConf.szUIStyle != nullptr ? m_stSysConf.szUIStyle : "";
-    SENSOR_ASSERT(OVS_SUCCESS == getDnaStyle(m_nCameraID, szStyle, strTmp, m_bShowWDRFalg),
+    const int nRet = getDnaStyle(m_nCameraID, szStyle, strTmp, m_bShowWDRFalg);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == getDnaStyle(m_nCameraID,m_stSysConf.szUIStyle, "
                   "strTmp,m_bShowWDRFalg)",
                   "%s", "");
@@ -167,12 +171,11 @@ void ISensorController::appendCorrectedScheme(std::string& p_strParameters) {
     if (!bValid) {
         return;
     }
-    SENSOR_ASSERT_OP(
-        kGetAllParametersOp,
-        OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum),
-        "OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], "
-        "m_nKeyValSum)",
-        "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
+    const int nRet = keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
+    SENSOR_ASSERT_OP(kGetAllParametersOp, OVS_SUCCESS == nRet,
+                     "OVS_SUCCESS == keyval_correct(m_nCameraID - 1, m_ppUserKeyVal[m_nCurScheme], "
+                     "m_nKeyValSum)",
+                     "m_nCurScheme(%d) m_nKeyValSum(%d)\n", m_nCurScheme, m_nKeyValSum);
     keyval_st2str(p_strParameters, m_ppUserKeyVal[m_nCurScheme], m_nKeyValSum);
     SENSOR_DBG_OP(kGetAllParametersOp, "current scheme: %d\n%s\n", m_nCurScheme,
                   p_strParameters.c_str());
@@ -206,8 +209,9 @@ bool ISensorController::getSensorParamRange(int p_nCmd, int& p_nDefault, std::st
     // Cleared first, so a failed query reads as an empty list.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
-    SENSOR_ASSERT(OVS_SUCCESS == ia_ioctrl_v2(m_nCameraID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
-                                              IA_CMD_OPT_GET, (void*)(&dnaCmdList)),
+    const int nListRet = ia_ioctrl_v2(m_nCameraID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
+                                      IA_CMD_OPT_GET, (void*)(&dnaCmdList));
+    SENSOR_ASSERT(OVS_SUCCESS == nListRet,
                   "OVS_SUCCESS == ia_ioctrl_v2(m_nCameraID-1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET, "
                   "IA_CMD_OPT_GET, (void*)(&dnaCmdList))",
                   "%s", "");
@@ -217,11 +221,11 @@ bool ISensorController::getSensorParamRange(int p_nCmd, int& p_nDefault, std::st
 
     ia_dynamic_params_attr_st stDynamicParam;
     memset(&stDynamicParam, 0, sizeof(stDynamicParam));
-    SENSOR_ASSERT(
-        OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, (void*)(&stDynamicParam)),
-        "OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, "
-        "(void*)(&stDynamicParam))",
-        "%s", "");
+    const int nRangeRet = doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, (void*)(&stDynamicParam));
+    SENSOR_ASSERT(OVS_SUCCESS == nRangeRet,
+                  "OVS_SUCCESS == doIaCmd(p_nCmd, IA_CMD_OPT_GET_PARAM_RNAGE, "
+                  "(void*)(&stDynamicParam))",
+                  "%s", "");
     if (stDynamicParam.param_type != 0) {
         return true;  // not a list of discrete values: nothing to offer
     }

@@ -17,11 +17,10 @@
 #include "OVFile.h"
 #include "SensorDurableWrite.h"
 #include "SensorFile.h"
+#include "SensorPaths.h"
 
 namespace {
 
-const char kVersionFile[] = "/mnt/mtd/code/config_file/ovsversion.cfg";
-const INT64 kStampSize = 4;
 // keyValToFile's result when the file keeps its previous content (or may not be on storage).
 const int kFileNotWritten = -1;
 
@@ -55,7 +54,7 @@ int readBytes(OVFile& file, void* buf, INT64 length) {
 }
 
 INT64 recordBytes(u32 count) {
-    return static_cast<INT64>(sizeof(KeyVal)) * count;
+    return SensorPaths::paramFileBytes(count);
 }
 
 uint32_t toLittleEndian(uint32_t v) {
@@ -198,15 +197,16 @@ int getVersion(u32* p_nVersion) {
     }
     // The stamp's bytes land in the caller's number as read, also when too few arrive.
     uint32_t stamp = toLittleEndian(*p_nVersion);
-    int nSize = loadFromFile(kVersionFile, reinterpret_cast<char*>(&stamp), kStampSize);
+    int nSize = loadFromFile(SensorPaths::kStampPath, reinterpret_cast<char*>(&stamp),
+                             SensorPaths::kStampBytes);
     *p_nVersion = toLittleEndian(stamp);
     return nSize >= 1 ? OVS_SUCCESS : -1;
 }
 
 int setVersion(u32 p_nVersion) {
-    char name[sizeof(kVersionFile)];
-    std::memcpy(name, kVersionFile, sizeof(kVersionFile));
+    char name[sizeof(SensorPaths::kStampPath)];
+    std::memcpy(name, SensorPaths::kStampPath, sizeof(name));
     uint32_t stamp = toLittleEndian(p_nVersion);
-    int nSize = saveToFile(name, reinterpret_cast<char*>(&stamp), kStampSize);
+    int nSize = saveToFile(name, reinterpret_cast<char*>(&stamp), SensorPaths::kStampBytes);
     return nSize >= 1 ? OVS_SUCCESS : -1;
 }

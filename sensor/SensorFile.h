@@ -1,6 +1,8 @@
 // Files of the library: whole-file read and write, the per-scheme parameter files and the
 // version stamp; the module detail lookups; the style merge, the dynamic style and the
 // factory records read off it. Paths are camera paths, resolved through the platform.
+// Every function keeps no state between calls and takes no lock: any thread may call it, and
+// callers that share a file (the controller's parameter files) hold their own lock.
 #ifndef SENSOR_FILE_H
 #define SENSOR_FILE_H
 

@@ -9,24 +9,13 @@
 
 #include <string>
 
-#include "ISensorController.h"
+#include "SensorBeaway.h"
 #include "SensorDeviceData.h"
 #include "SensorFile.h"
 #include "SensorKeys.h"
 #include "SensorXmlText.h"
 #include "XmlString.h"
-
-// Shared by every controller of the process and read by their sensor threads; the
-// accessors load and store it atomically, so no caller sees a raced value.
-bool g_bShoWBeawayFalg = true;
-
-void setshowBeawayFalg(bool value) {
-    __atomic_store_n(&g_bShoWBeawayFalg, value, __ATOMIC_RELAXED);
-}
-
-bool getshowBeawayFalg() {
-    return __atomic_load_n(&g_bShoWBeawayFalg, __ATOMIC_RELAXED);
-}
+#include "SensorPaths.h"
 
 namespace {
 
@@ -35,8 +24,8 @@ using namespace SensorKeys;
 // Room of the processor's records: 16 commands in the list, 64 items per range.
 const int kMaxDynamicCmds = 16;
 const int kMaxRangeItems = 64;
-// The controller's factory array holds 160 records, its key-table capacity.
-const u32 kMaxFactoryRecords = 160;
+// The controller's factory array holds as many records as its key table has rows.
+const u32 kMaxFactoryRecords = SensorPaths::kKeyCapacity;
 
 // Parameters whose style default stays in force where the processor accepts it.
 const int kMaxShutter = KEY_MAX_SHUTTER;
@@ -200,16 +189,17 @@ int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_
     // Commands whose ranges depend on the sensor.
     ia_dynamic_cmds_st dnaCmdList;
     memset(&dnaCmdList, 0, sizeof(dnaCmdList));
-    SENSOR_ASSERT(OVS_SUCCESS == ia_ioctrl_v2(p_channelID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET,
-                                              IA_CMD_OPT_GET, &dnaCmdList),
+    const int nListRet =
+        ia_ioctrl_v2(p_channelID - 1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET, IA_CMD_OPT_GET, &dnaCmdList);
+    SENSOR_ASSERT(OVS_SUCCESS == nListRet,
                   "OVS_SUCCESS == ia_ioctrl_v2(p_channelID-1, IA_CMD_DYNAMIC_PARAMS_CMDS_GET, "
                   "IA_CMD_OPT_GET, (void*)(&dnaCmdList))",
                   "%s", "");
 
     // The style document every walk below starts from.
     TiXmlDocument objStyleXmlDoc;
-    SENSOR_ASSERT(parseXmlText(objStyleXmlDoc, szStyle, "szStyle"),
-                  "objStyleXmlDoc.LoadMem(szStyle, TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bParsed = parseXmlText(objStyleXmlDoc, szStyle, "szStyle");
+    SENSOR_ASSERT(bParsed, "objStyleXmlDoc.LoadMem(szStyle, TIXML_ENCODING_UTF8)", "%s", "");
     TiXmlElement* root = objStyleXmlDoc.RootElement();
 
     // Each command's default and items, as the processor reports them.
@@ -220,15 +210,17 @@ int dnaStyleText(int p_channelID, const char* szStyle, std::string& out, bool p_
     for (int i = 0; i < nCmdCount; ++i) {
         const int cmd = dnaCmdList.cmd_list[i];
         SENSOR_DBG("dnaCmdList.cmd_list[%d] = cmd(%d)\n", i, cmd);
-        SENSOR_ASSERT(OVS_SUCCESS == ia_ioctrl_v2(p_channelID - 1, static_cast<ia_cmd_e>(cmd),
-                                                  IA_CMD_OPT_GET_PARAM_RNAGE, &dnaParamList),
+        const int nRangeRet = ia_ioctrl_v2(p_channelID - 1, static_cast<ia_cmd_e>(cmd),
+                                           IA_CMD_OPT_GET_PARAM_RNAGE, &dnaParamList);
+        SENSOR_ASSERT(OVS_SUCCESS == nRangeRet,
                       "OVS_SUCCESS == ia_ioctrl_v2(p_channelID-1, "
                       "(ia_cmd_e)dnaCmdList.cmd_list[i], IA_CMD_OPT_GET_PARAM_RNAGE, "
                       "(void*)(&dnaParamList))",
                       "%s", "");
         dnaParamList.items_cnt = clampCount(dnaParamList.items_cnt, kMaxRangeItems);
         applyStyleDefault(root, i, cmd, dnaParamList);
-        SENSOR_ASSERT(OVS_SUCCESS == doDnaStyle(root, cmd, &dnaParamList),
+        const int nStyleRet = doDnaStyle(root, cmd, &dnaParamList);
+        SENSOR_ASSERT(OVS_SUCCESS == nStyleRet,
                       "OVS_SUCCESS == doDnaStyle(objStyleXmlDoc.RootElement(), "
                       "dnaCmdList.cmd_list[i], &dnaParamList)",
                       "%s", "");
@@ -349,8 +341,9 @@ int factoryRecords(int p_channelID, char* p_szStyle, KeyVal* p_pKeyVal, u32* p_p
     }
     // The style as the processor's ranges shape it.
     std::string strDnaStyle;
-    SENSOR_ASSERT(OVS_SUCCESS == dnaStyleText(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg,
-                                              p_bShowBeaway),
+    const int nRet =
+        dnaStyleText(p_channelID, p_szStyle, strDnaStyle, p_bShowWDRFalg, p_bShowBeaway);
+    SENSOR_ASSERT(OVS_SUCCESS == nRet,
                   "OVS_SUCCESS == getDnaStyle(p_channelID,p_szStyle, strDnaStyle,p_bShowWDRFalg)",
                   "%s", "");
 
@@ -385,7 +378,8 @@ int style2KeyVal(TiXmlElement* element, KeyVal* p_pKeyVal, u32* p_pnCount) {
     if (element == nullptr || p_pKeyVal == nullptr || p_pnCount == nullptr) {
         return 0;
     }
-    SENSOR_ASSERT(collectRecords(element, p_pKeyVal, p_pnCount), "*p_pnCount <= 160",
+    const bool bAllStored = collectRecords(element, p_pKeyVal, p_pnCount);
+    SENSOR_ASSERT(bAllStored, "*p_pnCount <= 160",
                   "parameter elements beyond %u records are left out\n", kMaxFactoryRecords);
     return 0;
 }

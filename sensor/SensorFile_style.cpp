@@ -15,6 +15,7 @@
 #include "StringHandler.h"
 #include "XmlString.h"
 #include "sensor.h"
+#include "SensorPaths.h"
 
 // An edit of a tab reports as updateStyleTab.
 constexpr SensorOp kUpdateStyleTabOp = {
@@ -28,8 +29,6 @@ const size_t kDetailValueRoom = 10;
 const size_t kDetailValueMax = kDetailValueRoom - 1;
 // Two condition texts agree when they are equal or share their first five characters.
 const size_t kAgreeLength = 5;
-const char kMergedStyleFormat[] = "/tmp/merge_style_ch%d.xml";
-const size_t kFileNameRoom = 100;
 
 // Locates the value of field `name`: the characters between the first "=" after the first
 // occurrence of the name and the first ")" after that "=". False when any is missing.
@@ -166,8 +165,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     // Both documents.
     TiXmlDocument doc_style;
     TiXmlDocument doc_style_div;
-    SENSOR_ASSERT(parseXmlText(doc_style, *ui_style, "ui_style"),
-                  "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
+    const bool bStyleParsed = parseXmlText(doc_style, *ui_style, "ui_style");
+    SENSOR_ASSERT(bStyleParsed, "doc_style.LoadMem(*ui_style, TIXML_ENCODING_UTF8)", "%s", "");
     const bool bDivParsed = parseXmlText(doc_style_div, ui_styleDiversity, "ui_styleDiversity");
     SENSOR_ASSERT(bDivParsed, "doc_style_div.LoadMem(ui_styleDiversity, TIXML_ENCODING_UTF8)", "%s",
                   "");
@@ -205,8 +204,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     }
 
     // The merged document as the XML library prints it, in the channel's file.
-    char filename[kFileNameRoom] = {0};
-    snprintf(filename, sizeof(filename), kMergedStyleFormat, p_nChannelID);
+    const std::string strFile = SensorPaths::mergedStylePath(p_nChannelID);
+    const char* filename = strFile.c_str();
     saveXmlFile(doc_style, filename);
 
     // The whole merged document, for the info level.
@@ -215,8 +214,8 @@ int mergeStyle(int p_nChannelID, ModuleConfig* moduleConfig, char** ui_style,
     SENSOR_INFO_C(kColorMagenta, "%s\n", strMerged.c_str());
 
     // The style text becomes the merged file's content.
-    SENSOR_ASSERT(reloadMergedText(filename, ui_style) > 0,
-                  "loadFromFile(filename, *ui_style, file_len) > 0", "%s", "");
+    const int nReloaded = reloadMergedText(filename, ui_style);
+    SENSOR_ASSERT(nReloaded > 0, "loadFromFile(filename, *ui_style, file_len) > 0", "%s", "");
     return OVS_SUCCESS;
 }
 

@@ -1,4 +1,5 @@
 // The key/value record, its text form "(key,value)(key,value)...", and value correction.
+// The functions keep no state and take no lock; any thread may call them.
 #ifndef SENSOR_KEY_VAL_H
 #define SENSOR_KEY_VAL_H
 

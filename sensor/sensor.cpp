@@ -17,6 +17,7 @@
 #include "SensorFile.h"
 #include "SensorStyleFiles.h"
 #include "SensorXmlText.h"
+#include "SensorPaths.h"
 #include "StyleLimits.h"
 
 // Steps of initSysConf report as initSysConf.
@@ -26,8 +27,6 @@ constexpr SensorOp kInitSysConfOp = {"initSysConf",
 namespace {
 
 using namespace SensorStyleFiles;
-
-const char kMachineInfoFile[] = "/mnt/mtd/code/factory_setting/machineinfo.ini";
 const char kSchemeSumField[] = "max_scheme";
 const u32 kDefaultSchemeSum = 4;
 // A detail field value is read into 10 zero-filled bytes (at most 9 characters).
@@ -243,11 +242,9 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
 
     // Device type of the board.
     MachineInfo machineInfo;
-    SENSOR_ASSERT_OP(kInitSysConfOp,
-                     SystemInfoParser::parseMachineInfo(kMachineInfoFile, machineInfo),
-                     "SystemInfoParser::parseMachineInfo(\"/mnt/mtd/code/factory_setting/"
-                     "machineinfo.ini\", machineInfo)",
-                     "%s", "");
+    const bool bParsed =
+        SystemInfoParser::parseMachineInfo(SensorPaths::kMachineInfoPath, machineInfo);
+    SENSOR_ASSERT_OP(kInitSysConfOp, bParsed, SensorPaths::kParseMachineInfoText, "%s", "");
     p_stSysConf->nDeviceType = machineInfo.getDeviceType();
     SENSOR_ASSERT_OP(kInitSysConfOp, isAllowedDeviceType(p_stSysConf->nDeviceType),
                      deviceTypeConditionText(),
@@ -256,15 +253,16 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
 
     // Base style and diversity documents of this device and channel.
     const StyleFileRow& files = chooseStyleFiles(p_stSysConf->nDeviceType, p_nChannelID);
-    const std::string strStyleFileName = std::string(kStyleDir) + files.style;
-    const std::string strStyleDivFileName = std::string(kStyleDiversityDir) + files.diversity;
+    const std::string strStyleFileName = std::string(SensorPaths::kStyleDir) + files.style;
+    const std::string strStyleDivFileName =
+        std::string(SensorPaths::kStyleDiversityDir) + files.diversity;
 
     // The base style becomes the record's style text.
     bool bStyleRefused = false;
     const INT64 nStyleLen = styleFileLength(strStyleFileName, bStyleRefused);
     p_stSysConf->szUIStyle = allocStyleText(nStyleLen);
-    SENSOR_ASSERT_OP(kInitSysConfOp,
-                     loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen) > 0,
+    const int nStyleRead = loadIntoBlock(strStyleFileName, p_stSysConf->szUIStyle, nStyleLen);
+    SENSOR_ASSERT_OP(kInitSysConfOp, nStyleRead > 0,
                      "loadFromFile(strStyleFileName.c_str(), p_stSysConf->szUIStyle, "
                      "getFileLen(strStyleFileName.c_str())) > 0",
                      "%s", "");
@@ -274,8 +272,8 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
     bool bDivRefused = false;
     const INT64 nDivLen = styleFileLength(strStyleDivFileName, bDivRefused);
     char* ui_styleDiversity = allocStyleText(nDivLen);
-    SENSOR_ASSERT_OP(kInitSysConfOp,
-                     loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen) > 0,
+    const int nDivRead = loadIntoBlock(strStyleDivFileName, ui_styleDiversity, nDivLen);
+    SENSOR_ASSERT_OP(kInitSysConfOp, nDivRead > 0,
                      "loadFromFile(strStyleDivFileName.c_str(), ui_styleDiversity, "
                      "getFileLen(strStyleDivFileName.c_str())) > 0",
                      "%s", "");
@@ -292,9 +290,9 @@ int initSysConfImpl(int p_nChannelID, const ModuleConfigure& p_objModuleConfigur
     }
 
     // Merge the device's edits into the style.
-    SENSOR_ASSERT_OP(kInitSysConfOp,
-                     OVS_SUCCESS == mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
-                                               &p_stSysConf->szUIStyle, ui_styleDiversity),
+    const int nMerged = mergeStyle(p_nChannelID, &p_stSysConf->moduleConfig,
+                                   &p_stSysConf->szUIStyle, ui_styleDiversity);
+    SENSOR_ASSERT_OP(kInitSysConfOp, OVS_SUCCESS == nMerged,
                      "OVS_SUCCESS == mergeStyle(p_nChannelID,&p_stSysConf->moduleConfig, "
                      "&p_stSysConf->szUIStyle, ui_styleDiversity)",
                      "%s", "");

@@ -23,11 +23,6 @@ const int kVersionBufLen = 50;  // the caller's camera-version buffer
 const size_t kMaxLogCalls = 100000;
 const char kDefaultVersion[] = "SIM-ISP V1.0.0";
 
-const int kCmdDNState = 153;
-const int kCmdCameraVersion = 2496;
-const int kCmdSensorCheck = 2816;
-const int kCmdDynamicCmds = 4112;
-
 // ---- Default sensor profile ----------------------------------------------------------------
 
 struct DefaultValue {
@@ -37,8 +32,11 @@ struct DefaultValue {
 
 // What a get answers before any set; every other command reads 0.
 const DefaultValue kDefaultValues[] = {
-    {34, 50}, {2337, 50}, {2353, 50},  {2321, 50},       {49, 6},
-    {50, 6},  {82, 5},    {1537, 100}, {kCmdDNState, 0},
+    {IA_CMD_BRIGHTNESS, 50},   {IA_CMD_SATURATION, 50},
+    {IA_CMD_CONTRAST, 50},     {IA_CMD_SHARPNESS, 50},
+    {IA_CMD_MAX_SHUTTER, 6},   {IA_CMD_FIX_SHUTTER, 6},
+    {IA_CMD_IRIS_POSITION, 5}, {IA_CMD_AUTO_FOCUS_NEAR_LIMIT, 100},
+    {IA_CMD_DN_STATE, 0},
 };
 
 struct DefaultRange {
@@ -58,10 +56,10 @@ std::vector<int> itemsFromTo(int first, int last) {
 // The commands whose ranges depend on the sensor, in the order the list reports them.
 const std::vector<DefaultRange>& defaultRanges() {
     static const std::vector<DefaultRange> ranges = {
-        {49, 6, itemsFromTo(1, 18)},
-        {50, 6, itemsFromTo(1, 18)},
-        {82, 5, itemsFromTo(0, 10)},
-        {1537, 100, {10, 30, 50, 100, 150, 300, 600}},
+        {IA_CMD_MAX_SHUTTER, 6, itemsFromTo(1, 18)},
+        {IA_CMD_FIX_SHUTTER, 6, itemsFromTo(1, 18)},
+        {IA_CMD_IRIS_POSITION, 5, itemsFromTo(0, 10)},
+        {IA_CMD_AUTO_FOCUS_NEAR_LIMIT, 100, {10, 30, 50, 100, 150, 300, 600}},
     };
     return ranges;
 }
@@ -78,16 +76,16 @@ struct RecordCmd {
 
 const RecordCmd kRecordCmds[] = {
     // day/night thresholds: d2n_thr, n2d_thr, dn_sensitivity
-    {145, 3, 0},
-    {146, 3, 1},
-    {154, 3, 2},
+    {IA_CMD_DTN_THR, 3, 0},
+    {IA_CMD_NTD_THR, 3, 1},
+    {IA_CMD_DN_SENSITIVITY, 3, 2},
     // day/night times: d2n_hour, d2n_min, n2d_hour, n2d_min
-    {149, 4, 0},
-    {150, 4, 1},
-    {151, 4, 2},
-    {152, 4, 3},
+    {IA_CMD_DTN_H, 4, 0},
+    {IA_CMD_DTN_M, 4, 1},
+    {IA_CMD_NTD_H, 4, 2},
+    {IA_CMD_NTD_M, 4, 3},
     // sensor check: three request numbers, then the result
-    {kCmdSensorCheck, 4, 3},
+    {IA_CMD_SENSOR_CHECK, 4, 3},
 };
 
 const RecordCmd* findRecordCmd(int cmd) {
@@ -108,14 +106,14 @@ Shape shapeOf(int cmd, int opt, int* fields) {
     if (opt == IA_CMD_OPT_GET_PARAM_RNAGE) {
         return Shape::Range;
     }
-    if (opt == IA_CMD_OPT_GET && cmd == kCmdDynamicCmds) {
+    if (opt == IA_CMD_OPT_GET && cmd == IA_CMD_DYNAMIC_PARAMS_CMDS_GET) {
         return Shape::CmdList;
     }
-    if (opt == IA_CMD_OPT_GET && cmd == kCmdCameraVersion) {
+    if (opt == IA_CMD_OPT_GET && cmd == IA_CMD_CAMERA_VERSION) {
         return Shape::Text;
     }
     const RecordCmd* rc = findRecordCmd(cmd);
-    bool recordOpt = opt == IA_CMD_OPT_SET || (opt == IA_CMD_OPT_GET && cmd == kCmdSensorCheck);
+    bool recordOpt = opt == IA_CMD_OPT_SET || (opt == IA_CMD_OPT_GET && cmd == IA_CMD_SENSOR_CHECK);
     if (rc != nullptr && recordOpt) {
         *fields = rc->fields;
         return Shape::Record;
@@ -295,13 +293,13 @@ int handleInt(Channel& ch, int cmd, int opt, int* value) {
 
 // Stores the record whole; the sensor check with option 1 also answers its result.
 int handleRecord(Channel& ch, int cmd, int opt, int fields, int32_t* data) {
-    if (cmd == kCmdSensorCheck && opt == IA_CMD_OPT_GET) {
+    if (cmd == IA_CMD_SENSOR_CHECK && opt == IA_CMD_OPT_GET) {
         uint32_t sum = static_cast<uint32_t>(data[0]) + static_cast<uint32_t>(data[1]) +
                        static_cast<uint32_t>(data[2]);
         data[3] = static_cast<int32_t>(sum);
     }
     ch.records[cmd] = std::vector<int32_t>(data, data + fields);
-    if (cmd != kCmdSensorCheck) {
+    if (cmd != IA_CMD_SENSOR_CHECK) {
         ch.values[cmd] = data[findRecordCmd(cmd)->field];
     }
     return 0;
@@ -448,7 +446,7 @@ int getValue(int channel, int cmd) {
 }
 
 void setDNState(int channel, int state) {
-    setValue(channel, kCmdDNState, state);
+    setValue(channel, IA_CMD_DN_STATE, state);
 }
 
 std::vector<int32_t> getRecord(int channel, int cmd) {

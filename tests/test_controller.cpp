@@ -221,45 +221,53 @@ enum Knob : unsigned { kAutoDayNight = 1, kIrLimit = 2, kHidden = 4, kRestoring 
 
 const char kOneShots[] = "(1539,1)(1569,1)(17,1)(2497,1)(8231,1)";
 // A list sent in a scheme and state, sets of command `fail` failing: its result, what processor
-// and video module heard in order, and what the caches held.
-const struct { int scheme; unsigned knobs; int fail; const char *list; int ret; const char *heard, *held; } kLists[] = {
-    // Sent in order until a handler fails (result: its key negated); keys without a row go as is.
-    {0, 0, 2337, "(34,60)(4,9)(2337,70)(2353,80)", -2337, "34=60 4=9 2337=70!", "0:34=60 0:2337=50 0:2353=50"},
-    // A value equal to the cache is skipped when saving and sent (not stored) otherwise.
-    {0, 0,       0, "(34,50)(2337,51)", 0, "2337=51", "0:34=50 0:2337=51 1:2337=50"},
-    {0, kNoSave, 0, "(34,50)(2337,51)", 0, "34=50 2337=51", "0:34=50 0:2337=50"},
-    // Automatic day/night mode: scheme 0 shares day/night keys with scheme 1, others store them.
-    {0, kAutoDayNight, 0, "(144,1)", 0, "144=1", "0:144=1 1:144=1 2:144=0"},
-    {1, kAutoDayNight, 0, "(144,2)(145,40)(154,5)", 0, "154=[40,0,5]", "1:144=2 1:145=40 1:154=5 0:144=0 0:145=30"},
-    // Outside scheme 0 the scheme mode is only stored, like the window and the empty keys.
-    {2, 0, 0, "(8000,2)(8001,8)(8004,15)(10,1)(11,2)", 0, "", "2:8000=2 2:8001=8 2:8004=15 2:10=1 2:11=2 1:8000=0"},
-    // Plain light keys are mirrored to shadow keys; light type 2 sends shadows as plain keys.
-    {0, 0, 0, "(161,2)(168,5)", 0, "161=2", "0:161=2 0:168=2"},
-    {0, 0, 0, "(224,2)(161,1)(168,3)(201,9)", 0, "224=2 161=3 165=9", "0:161=3 0:168=3 0:165=9 0:201=9"},
-    // Limited infrared power: near plus far (60) at most 100, else the list ends by its first key.
-    {0, kIrLimit, 0, "(34,70)(163,41)(2337,40)", -34, "34=70", "0:34=70 0:163=10 0:2337=50"},
-    {0, kIrLimit, 0, "(163,40)(167,61)", -163, "163=40", "0:163=40 0:167=60"},
-    // The handlers' notifications and processor calls in order: WDR, stabilisation, mirror,
-    // Beaway, image adjust, panorama and test keys; on device type 13 always channel 1.
-    {0, 0, 0, "(2368,1)(2416,1)(2384,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 v1:2416=1 2416=1 v1:2384=1 2384=1", "0:2368=1"},
-    {0, 0, 0, "(2385,1)(2432,1)(9102,1)(8100,1)(190,1)", 0, "v1:2385=1 2385=1 2432=1 v1:2432=1 v1:9102=1 v1:8100=1 v1:190=1", "0:9102=1"},
-    {0, kThermalDevice, 0, "(2368,1)(2432,1)(9102,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 2432=1 v1:2432=1 v1:9102=1", ""},
-    // The thermal channel routes the mirror through its handler and the colour mode to the video
-    // module alone.
-    {0, kThermalDevice, 0, "(2384,1)(8201,3)", 0, "v1:2384=1 2384=1 v1:8201=3", "0:2384=1"},
-    // Hidden WDR and Beaway turn the value into 0 and send nothing.
-    {0, kHidden, 0, "(2368,1)(2385,1)", 0, "", "0:2368=0 0:2385=0"},
-    // Day/night records take their other fields from the current scheme (0 when not held).
-    {0, 0, 0, "(145,40)(152,30)", 0, "145=[40,0,3] 152=[18,5,6,30]", ""},
-    {1, 0, 0, "(145,55)(154,7)", 0, "145=[55,0,3] 154=[55,0,7]", "0:145=30"},
-    // A refused threshold counts except while reloading.
-    {0, 0,          145, "(145,40)", -145, "145=[40,0,3]!", "0:145=30"},
-    {0, kRestoring, 145, "(145,40)", 0,    "145=[40,0,3]!", "0:145=40"},
-    // One-shot keys are ignored while switching.
-    {0, kNoSave,              0, kOneShots, 0, "1539=1 1569=1 83=1 2464=1 8231=1", ""},
-    {0, kNoSave | kSwitching, 0, kOneShots, 0, "", ""},
-    // The zoom/focus lock holds back the lens commands 1536 to 1616.
-    {0, kLensLock, 0, "(1535,1)(1536,1)(1600,1)(1616,1)(1617,1)", 0, "1535=1 1617=1", ""},
+// and video module heard in order, and what the caches held. `says` is the behaviour stated.
+struct ListCase { const char *name, *says; int scheme; unsigned knobs; int fail; const char *list; int ret; const char *heard, *held; };
+const ListCase kLists[] = {
+    {"StopsAtTheFailingHandler", "sent in order until a handler fails (result: its key negated); keys without a row go as they are",
+     0, 0, 2337, "(34,60)(4,9)(2337,70)(2353,80)", -2337, "34=60 4=9 2337=70!", "0:34=60 0:2337=50 0:2353=50"},
+    {"SkipsCachedValuesWhenSaving", "a value equal to the cache is skipped when saving",
+     0, 0,       0, "(34,50)(2337,51)", 0, "2337=51", "0:34=50 0:2337=51 1:2337=50"},
+    {"SendsCachedValuesWithoutStoringWhenNotSaving", "a value equal to the cache is sent, not stored, when not saving",
+     0, kNoSave, 0, "(34,50)(2337,51)", 0, "34=50 2337=51", "0:34=50 0:2337=50"},
+    {"SchemeZeroSharesDayNightKeysWithSchemeOne", "in automatic day/night mode scheme 0 shares its day/night keys with scheme 1",
+     0, kAutoDayNight, 0, "(144,1)", 0, "144=1", "0:144=1 1:144=1 2:144=0"},
+    {"OtherSchemesOnlyStoreDayNightKeys", "in automatic day/night mode other schemes only store the shared day/night keys",
+     1, kAutoDayNight, 0, "(144,2)(145,40)(154,5)", 0, "154=[40,0,5]", "1:144=2 1:145=40 1:154=5 0:144=0 0:145=30"},
+    {"StoresSchemeModeWindowAndEmptyKeysOnly", "outside scheme 0 the scheme mode is only stored, like the window and the empty keys",
+     2, 0, 0, "(8000,2)(8001,8)(8004,15)(10,1)(11,2)", 0, "", "2:8000=2 2:8001=8 2:8004=15 2:10=1 2:11=2 1:8000=0"},
+    {"MirrorsPlainLightKeysToShadowKeys", "plain light keys are mirrored to their shadow keys; shadow keys are skipped",
+     0, 0, 0, "(161,2)(168,5)", 0, "161=2", "0:161=2 0:168=2"},
+    {"SendsShadowKeysAsPlainKeysUnderLightType2", "light type 2 sends shadow keys as their plain keys and skips plain keys",
+     0, 0, 0, "(224,2)(161,1)(168,3)(201,9)", 0, "224=2 161=3 165=9", "0:161=3 0:168=3 0:165=9 0:201=9"},
+    {"EndsTheListByItsFirstKeyAboveThePowerLimit", "limited infrared power: near plus far (60) above 100 ends the list by its first key",
+     0, kIrLimit, 0, "(34,70)(163,41)(2337,40)", -34, "34=70", "0:34=70 0:163=10 0:2337=50"},
+    {"ChecksFarAgainstTheNewNearStrength", "limited infrared power: far checked against the near strength just stored",
+     0, kIrLimit, 0, "(163,40)(167,61)", -163, "163=40", "0:163=40 0:167=60"},
+    {"OrdersWdrStabilisationAndMirror", "WDR, stabilisation and mirror tell the video module before the processor",
+     0, 0, 0, "(2368,1)(2416,1)(2384,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 v1:2416=1 2416=1 v1:2384=1 2384=1", "0:2368=1"},
+    {"OrdersBeawayImageAdjustPanoramaAndTestKeys", "Beaway first to the video module, image adjust after the processor, panorama and test keys to the video module alone",
+     0, 0, 0, "(2385,1)(2432,1)(9102,1)(8100,1)(190,1)", 0, "v1:2385=1 2385=1 2432=1 v1:2432=1 v1:9102=1 v1:8100=1 v1:190=1", "0:9102=1"},
+    {"NotifiesChannel1OnDeviceType13", "on device type 13 every notification names channel 1",
+     0, kThermalDevice, 0, "(2368,1)(2432,1)(9102,1)", 0, "v1:2370=0 v1:2368=1 2368=1 v1:2370=1 2432=1 v1:2432=1 v1:9102=1", ""},
+    {"ThermalChannelRoutesMirrorAndColourMode", "the thermal channel routes the mirror through its handler and the colour mode to the video module alone",
+     0, kThermalDevice, 0, "(2384,1)(8201,3)", 0, "v1:2384=1 2384=1 v1:8201=3", "0:2384=1"},
+    {"HiddenWdrAndBeawayBecomeZero", "hidden WDR and Beaway turn the value into 0 and send nothing",
+     0, kHidden, 0, "(2368,1)(2385,1)", 0, "", "0:2368=0 0:2385=0"},
+    {"DayNightRecordsTakeOtherFieldsFromTheScheme", "day/night records take their other fields from the current scheme (0 when not held)",
+     0, 0, 0, "(145,40)(152,30)", 0, "145=[40,0,3] 152=[18,5,6,30]", ""},
+    {"DayNightRecordsFollowTheCurrentScheme", "day/night records of scheme 1 take the fields scheme 1 holds",
+     1, 0, 0, "(145,55)(154,7)", 0, "145=[55,0,3] 154=[55,0,7]", "0:145=30"},
+    {"RefusedThresholdStopsTheList", "a refused threshold stops the list",
+     0, 0,          145, "(145,40)", -145, "145=[40,0,3]!", "0:145=30"},
+    {"RefusedThresholdCountsAsDoneWhileReloading", "a refused threshold counts as done while the last parameters are reloaded",
+     0, kRestoring, 145, "(145,40)", 0,    "145=[40,0,3]!", "0:145=40"},
+    {"SendsOneShotKeys", "one-shot keys reach the processor with their commands",
+     0, kNoSave,              0, kOneShots, 0, "1539=1 1569=1 83=1 2464=1 8231=1", ""},
+    {"IgnoresOneShotKeysWhileSwitching", "one-shot keys are ignored while a scheme is switched",
+     0, kNoSave | kSwitching, 0, kOneShots, 0, "", ""},
+    {"LensLockHoldsBackLensCommands", "the zoom/focus lock holds back the lens commands 1536 to 1616",
+     0, kLensLock, 0, "(1535,1)(1536,1)(1600,1)(1616,1)(1617,1)", 0, "1535=1 1617=1", ""},
 };
 // clang-format on
 
@@ -373,17 +381,24 @@ TEST_F(ControllerTest, ThreadBodyRunsThisControllersPass) {
     EXPECT_TRUE(seen());
 }
 
-TEST_F(ControllerTest, ListsReachProcessorVideoModuleAndCachesAsTheStateDecides) {
-    for (const auto& c : kLists) {
-        SCOPED_TRACE(std::string(c.list) + " knobs " + std::to_string(c.knobs));
-        build(c.knobs);
-        seam->curScheme() = c.scheme;
-        iasim::injectFailure(c.fail, 0, -1);  // command 0 is never sent
-        EXPECT_EQ(c.ret, controller->setParameters(c.list, !(c.knobs & kNoSave)));
-        EXPECT_EQ(c.heard, video.all());
-        EXPECT_EQ(c.held, held(c.held));
-    }
+// Each list case is a test of its own, named for the behaviour it states.
+class ListTest : public ControllerTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListTest, ReachesProcessorVideoModuleAndCachesAsTheStateDecides) {
+    const ListCase& c = GetParam();
+    build(c.knobs);
+    seam->curScheme() = c.scheme;
+    iasim::injectFailure(c.fail, 0, -1);  // command 0 is never sent
+    EXPECT_EQ(c.ret, controller->setParameters(c.list, !(c.knobs & kNoSave)))
+        << "result of " << c.list << ": " << c.says;
+    EXPECT_EQ(c.heard, video.all()) << "what processor and video module hear: " << c.says;
+    EXPECT_EQ(c.held, held(c.held)) << "what the caches hold: " << c.says;
 }
+
+INSTANTIATE_TEST_SUITE_P(Lists, ListTest, ::testing::ValuesIn(kLists),
+                         [](const ::testing::TestParamInfo<ListCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ControllerTest, SchemeModeOfSchemeZeroSetsTheModeAndSpreadsToTheUserSchemes) {
     for (int mode : {1, 2, 7}) {  // scheduled, automatic day/night, any other

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(DeviceDataTest, EveryReachableMergeIsAUsableStyle) {
     const std::set<u32> known = {
-#define KEY_ROW(key, cmd, handler, name) key,
+#define KEY_ROW(key, cmd, handler, name, ...) key,
 #include "SensorKeyList.def"
 #undef KEY_ROW
         201, 202, 204, 205};   // cached values without a row of their own

@@ -4,13 +4,14 @@
 
 #include "OVMutex.h"
 
-class OVMutexManager {
+class TARNIS_SCOPED_CAPABILITY OVMutexManager {
 public:
-    OVMutexManager(OVMutex* mutex, const char* file, int line) : m_pMutex(mutex) {
+    OVMutexManager(OVMutex* mutex, const char* file, int line) TARNIS_ACQUIRE(mutex)
+        : m_pMutex(mutex) {
         m_pMutex->Lock(file, line);
     }
     // A destructor lets no exception out.
-    ~OVMutexManager() noexcept {
+    ~OVMutexManager() noexcept TARNIS_RELEASE() {
         try {
             m_pMutex->Unlock("product/technic/OVMutex", 74);
         } catch (...) {

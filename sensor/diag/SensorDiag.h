@@ -1,4 +1,5 @@
 // Debug level and assertion switch, refreshed from "/tmp/Debug.sign" before every trace.
+// Any thread; no lock: the two globals are read and written whole.
 #ifndef SENSOR_DIAG_H
 #define SENSOR_DIAG_H
 

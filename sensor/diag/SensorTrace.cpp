@@ -20,14 +20,15 @@
 #include "OVFile.h"
 #include "OVLogger.h"
 #include "OVPath.h"
+#include "SensorPaths.h"
 
 int g_nDebugLevel = 1;
 bool g_bEnAssert = false;
 
 namespace {
 
-const char kSwitchFile[] = "/tmp/Debug.sign";
-const char kErrorLogFile[] = "/mnt/mtd/log/SensorError.log";
+const char* const kSwitchFile = SensorPaths::kDebugSwitchPath;
+const char* const kErrorLogFile = SensorPaths::kErrorLogPath;
 const int kErrorLogMaxSize = 10240;
 const int kErrorLogFiles = 3;
 // Every text handed to the logger is formatted into a buffer of this size; longer texts

@@ -55,46 +55,25 @@ public:
     void holdPasses(bool drain) { c.holdPasses(drain); }
     void releasePasses() { c.releasePasses(); }
 
-    // Prepares the scheme arrays and the key table the way init does, without styles or
+    // Prepares the scheme arrays and the key table with init's own steps, without styles or
     // files: `schemes` user schemes plus the factory copy, each holding `factory`.
     void prepare(const std::vector<KeyVal>& factory, u32 schemes) {
         c.m_stSysConf.nSchemeSum = schemes;
-        c.m_nKeyValSum = static_cast<u32>(factory.size());
-        const size_t n = factory.size();
-        KeyVal* block = static_cast<KeyVal*>(std::calloc((schemes + 1) * n + 1, sizeof(KeyVal)));
-        c.m_ppUserKeyVal = static_cast<KeyVal**>(std::calloc(schemes + 1, sizeof(KeyVal*)));
-        for (u32 s = 0; s <= schemes; ++s) {
-            c.m_ppUserKeyVal[s] = block + s * n;
-            if (n > 0) {
-                std::memcpy(c.m_ppUserKeyVal[s], factory.data(), n * sizeof(KeyVal));
-            }
+        c.allocSchemes(factory.data(), static_cast<u32>(factory.size()));
+        for (u32 s = 0; s < schemes && !factory.empty(); ++s) {
+            std::memcpy(c.m_ppUserKeyVal[s], factory.data(), factory.size() * sizeof(KeyVal));
         }
-        c.m_pFctKeyVal = c.m_ppUserKeyVal[schemes];
-        c.m_pstKeyValTmp = static_cast<KeyVal*>(std::calloc(n + 1, sizeof(KeyVal)));
-        c.m_pstKeyValWork = static_cast<KeyVal*>(std::calloc(160, sizeof(KeyVal)));
         c.buildKeyCmdMap();
         m_prepared = true;
     }
 
     // Releases what prepare allocated (tests that did not run init).
     void release() {
-        if (!m_prepared) {
-            return;
+        if (m_prepared) {
+            c.releaseArrays();
+            c.m_nKeyValSum = 0;
+            m_prepared = false;
         }
-        if (c.m_ppUserKeyVal != nullptr) {
-            std::free(c.m_ppUserKeyVal[0]);
-        }
-        std::free(c.m_ppUserKeyVal);
-        std::free(c.m_pstKeyValTmp);
-        std::free(c.m_pstKeyValWork);
-        std::free(c.m_pKeyCmdMap);
-        c.m_ppUserKeyVal = nullptr;
-        c.m_pstKeyValTmp = nullptr;
-        c.m_pstKeyValWork = nullptr;
-        c.m_pKeyCmdMap = nullptr;
-        c.m_pFctKeyVal = nullptr;
-        c.m_nKeyValSum = 0;
-        m_prepared = false;
     }
 
 private:

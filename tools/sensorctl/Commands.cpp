@@ -20,6 +20,7 @@
 #include "Session.h"
 #include "SensorFile.h"
 #include "SensorKeyVal.h"
+#include "SensorPaths.h"
 
 namespace {
 
@@ -231,9 +232,7 @@ void cmdStyle(Session& s, const Args& a) {
 
 std::string mergedStyle(Session& s) {
     s.ensureInit();
-    char name[100];
-    std::snprintf(name, sizeof(name), "/tmp/merge_style_ch%d.xml", s.cameraId());
-    std::ifstream in(s.hostPath(name), std::ios::binary);
+    std::ifstream in(s.hostPath(SensorPaths::mergedStylePath(s.cameraId())), std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -252,7 +251,7 @@ void cmdFactory(Session& s, const Args&) {
     std::string doc = mergedStyle(s);
     std::vector<char> style(doc.begin(), doc.end());
     style.resize(style.size() + 4, '\0');  // zero padding beyond the terminator for the parser
-    std::vector<KeyVal> records(160);
+    std::vector<KeyVal> records(SensorPaths::kKeyCapacity);
     u32 count = 0;
     bool showWDR = true;
     s.controller().getShowWDRFalg(showWDR);
@@ -438,11 +437,10 @@ void cmdAwait(Session& s, const Args& a) {
 
 void cmdFiles(Session& s, const Args&) {
     s.ensureInit();
-    for (const char* pattern : {"/mnt/mtd/code/config_file/sensor%d.cfg",
-                                "/mnt/mtd/code/config_file/sensor-thermal%d.cfg"}) {
+    // The files of a plain channel (1) and of the thermal channel.
+    for (int channel : {1, SensorPaths::kThermalChannel}) {
         for (int scheme = 0; scheme < 16; ++scheme) {
-            char name[128];
-            std::snprintf(name, sizeof(name), pattern, scheme);
+            const std::string name = SensorPaths::paramFilePath(channel, scheme);
             const std::string host = s.hostPath(name);
             std::error_code error;
             if (!std::filesystem::exists(host, error)) {
@@ -450,7 +448,7 @@ void cmdFiles(Session& s, const Args&) {
             }
             // Only a regular file holds records; anything else (a directory) is named.
             if (!std::filesystem::is_regular_file(host, error)) {
-                s.result(std::string(name) + " not a regular file");
+                s.result(name + " not a regular file");
                 continue;
             }
             std::ifstream in(host, std::ios::binary);
@@ -459,13 +457,14 @@ void cmdFiles(Session& s, const Args&) {
             }
             std::string bytes((std::istreambuf_iterator<char>(in)),
                               std::istreambuf_iterator<char>());
-            std::vector<KeyVal> records(bytes.size() / sizeof(KeyVal));
+            std::vector<KeyVal> records(bytes.size() / SensorPaths::kRecordBytes);
             if (!records.empty()) {
-                std::memcpy(records.data(), bytes.data(), records.size() * sizeof(KeyVal));
+                std::memcpy(records.data(), bytes.data(),
+                            records.size() * SensorPaths::kRecordBytes);
             }
             std::string text;
             keyval_st2str(text, records.data(), static_cast<u32>(records.size()));
-            s.result(std::string(name) + " " + std::to_string(bytes.size()) + " bytes " + text);
+            s.result(name + " " + std::to_string(bytes.size()) + " bytes " + text);
         }
     }
 }

@@ -12,45 +12,54 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "IaSim.h"
 #include "MachineInfo.h"
 #include "ModuleConfigure.h"
 #include "Output.h"
 #include "SensorFile.h"
+#include "SensorPaths.h"
 
 namespace {
 
-const char* const kMachineInfo = "/mnt/mtd/code/factory_setting/machineinfo.ini";
-const char* const kModuleConfig = "/hd1/moduleConfig/moduleConfig.xml";
-const char* const kErrorLog = "/mnt/mtd/log/SensorError.log";
+const char* const kMachineInfo = SensorPaths::kMachineInfoPath;
+const char* const kModuleConfig = SensorPaths::kModuleConfigPath;
+const char* const kErrorLog = SensorPaths::kErrorLogPath;
 // What the library's logger writes at the head of every failed check.
 const char* const kFailedCheckMark = "[sensor assert] file:";
 
-// Folders a camera has and the device files installed into them (source relative to the
-// device data folder, destination as a camera path).
-const char* const kFolders[] = {"/mnt/mtd/code/config_file",
-                                "/mnt/mtd/code/factory_setting",
-                                "/mnt/mtd/log",
-                                "/tmp",
-                                "/hd1/moduleConfig/sensorConfig/style",
-                                "/hd1/moduleConfig/sensorConfig/styleDiversity"};
+// The folder of a camera path: everything before its last "/".
+std::string folderOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
+
+// Folders a camera has: those of every file the library reads or writes.
+std::vector<std::string> cameraFolders() {
+    return {folderOf(SensorPaths::paramFilePath(1, 0)), folderOf(SensorPaths::kMachineInfoPath),
+            folderOf(SensorPaths::kErrorLogPath),       folderOf(SensorPaths::kDebugSwitchPath),
+            folderOf(SensorPaths::kStyleDir),           folderOf(SensorPaths::kStyleDiversityDir)};
+}
+
+// The device files installed into them (source relative to the device data folder,
+// destination as a camera path).
 struct DeviceFile {
-    const char* source;
-    const char* target;
+    std::string source;
+    std::string target;
 };
-const DeviceFile kDeviceFiles[] = {
-    {"style/Style.xml", "/hd1/moduleConfig/sensorConfig/style/Style.xml"},
-    {"style/Style_dome.xml", "/hd1/moduleConfig/sensorConfig/style/Style_dome.xml"},
-    {"style/Style_Thermal.xml", "/hd1/moduleConfig/sensorConfig/style/Style_Thermal.xml"},
-    {"styleDiversity/StyleDiversity.xml",
-     "/hd1/moduleConfig/sensorConfig/styleDiversity/StyleDiversity.xml"},
-    {"styleDiversity/StyleDiversity_dome.xml",
-     "/hd1/moduleConfig/sensorConfig/styleDiversity/StyleDiversity_dome.xml"},
-    {"styleDiversity/StyleDiversity_Thermal.xml",
-     "/hd1/moduleConfig/sensorConfig/styleDiversity/StyleDiversity_Thermal.xml"},
-    {"moduleConfig.xml", kModuleConfig},
-};
+std::vector<DeviceFile> deviceFiles() {
+    std::vector<DeviceFile> files;
+    for (const char* name : {"Style.xml", "Style_dome.xml", "Style_Thermal.xml"}) {
+        files.push_back({std::string("style/") + name, SensorPaths::kStyleDir + std::string(name)});
+    }
+    for (const char* name :
+         {"StyleDiversity.xml", "StyleDiversity_dome.xml", "StyleDiversity_Thermal.xml"}) {
+        files.push_back({std::string("styleDiversity/") + name,
+                         SensorPaths::kStyleDiversityDir + std::string(name)});
+    }
+    files.push_back({"moduleConfig.xml", kModuleConfig});
+    return files;
+}
 
 bool makeDirs(const std::string& dir) {
     std::string partial;
@@ -160,10 +169,10 @@ bool Session::prepareRoot() {
     if (::realpath(m_opt.root.c_str(), resolved) != nullptr) {
         m_opt.root = resolved;
     }
-    for (const char* folder : kFolders) {
+    for (const std::string& folder : cameraFolders()) {
         makeDirs(hostPath(folder));
     }
-    for (const DeviceFile& f : kDeviceFiles) {
+    for (const DeviceFile& f : deviceFiles()) {
         if (!fileExists(hostPath(f.target)) &&
             !copyFile(m_opt.deviceDir + "/" + f.source, hostPath(f.target))) {
             std::cerr << "sensorctl: cannot install " << m_opt.deviceDir << "/" << f.source << "\n";
@@ -175,7 +184,7 @@ bool Session::prepareRoot() {
             << "\nhardwareCode=" << m_opt.code << "\n";
     }
     if (!m_opt.debugLevel.empty()) {
-        std::ofstream out(hostPath("/tmp/Debug.sign"), std::ios::trunc);
+        std::ofstream out(hostPath(SensorPaths::kDebugSwitchPath), std::ios::trunc);
         out << m_opt.debugLevel << "\n";
     }
     // The environment is complete before any controller thread starts; later commands only
@@ -266,9 +275,7 @@ const std::vector<Control>* Session::controls() {
         return nullptr;
     }
     if (m_vControls.empty()) {
-        char name[100];
-        std::snprintf(name, sizeof(name), "/tmp/merge_style_ch%d.xml", cameraId());
-        std::ifstream in(hostPath(name), std::ios::binary);
+        std::ifstream in(hostPath(SensorPaths::mergedStylePath(cameraId())), std::ios::binary);
         std::stringstream merged;
         merged << in.rdbuf();
         bool showWDR = true;

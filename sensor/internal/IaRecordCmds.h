@@ -17,7 +17,7 @@ struct IaRecordCmd {
     size_t size;
 };
 
-// The camera version text that command 2496 fills.
+// The camera version text that IA_CMD_CAMERA_VERSION fills.
 constexpr size_t kIaCameraVersionBytes = 50;
 
 // clang-format off
@@ -28,13 +28,13 @@ constexpr IaRecordCmd kIaRecordCmds[] = {
     {IA_CMD_SENSOR_CHECK,            IA_CMD_OPT_SET, sizeof(ia_sensor_check_st)},
     {IA_CMD_SENSOR_CHECK,            IA_CMD_OPT_GET, sizeof(ia_sensor_check_st)},
     // day/night thresholds (d2n, n2d, sensitivity) and times (d2n h:m, n2d h:m)
-    {145,                            IA_CMD_OPT_SET, 3 * sizeof(u32)},
-    {146,                            IA_CMD_OPT_SET, 3 * sizeof(u32)},
-    {154,                            IA_CMD_OPT_SET, 3 * sizeof(u32)},
-    {149,                            IA_CMD_OPT_SET, 4 * sizeof(u32)},
-    {150,                            IA_CMD_OPT_SET, 4 * sizeof(u32)},
-    {151,                            IA_CMD_OPT_SET, 4 * sizeof(u32)},
-    {152,                            IA_CMD_OPT_SET, 4 * sizeof(u32)},
+    {IA_CMD_DTN_THR,                 IA_CMD_OPT_SET, 3 * sizeof(u32)},
+    {IA_CMD_NTD_THR,                 IA_CMD_OPT_SET, 3 * sizeof(u32)},
+    {IA_CMD_DN_SENSITIVITY,          IA_CMD_OPT_SET, 3 * sizeof(u32)},
+    {IA_CMD_DTN_H,                   IA_CMD_OPT_SET, 4 * sizeof(u32)},
+    {IA_CMD_DTN_M,                   IA_CMD_OPT_SET, 4 * sizeof(u32)},
+    {IA_CMD_NTD_H,                   IA_CMD_OPT_SET, 4 * sizeof(u32)},
+    {IA_CMD_NTD_M,                   IA_CMD_OPT_SET, 4 * sizeof(u32)},
 };
 // clang-format on
 

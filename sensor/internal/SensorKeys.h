@@ -1,4 +1,4 @@
-// Key numbers of the controller, named as in the key table (internal, not installed).
+// Key numbers of the controller, named as in the key list (internal, not installed).
 #ifndef SENSOR_KEYS_H
 #define SENSOR_KEYS_H
 
@@ -6,7 +6,7 @@
 
 namespace SensorKeys {
 enum SensorKey : u32 {
-#define KEY_ROW(key, cmd, handler, name) name = key,
+#define KEY_ROW(key, cmd, handler, name, ...) name = key,
 #include "SensorKeyList.def"
 #undef KEY_ROW
 };

@@ -8,14 +8,16 @@
 
 #include <iterator>
 
+#include "SensorPaths.h"
+
 namespace SensorStyleFiles {
 
-// Folders of the two kinds of document on a camera.
-constexpr char kStyleDir[] = "/hd1/moduleConfig/sensorConfig/style/";
-constexpr char kStyleDiversityDir[] = "/hd1/moduleConfig/sensorConfig/styleDiversity/";
+// Folders of the two kinds of document on a camera (SensorPaths owns them).
+using SensorPaths::kStyleDir;
+using SensorPaths::kStyleDiversityDir;
 
 constexpr int kAnyChannel = 0;
-constexpr int kThermalChannel = 2;
+using SensorPaths::kThermalChannel;
 constexpr int kThermalPairTypes[] = {13, 14, 17, 19};
 constexpr int kBulletTypes[] = {1, 8, 9, 11, 13, 14, 15, 16, 17, 18, 22};
 constexpr int kDomeTypes[] = {4, 19, 20, 104};
