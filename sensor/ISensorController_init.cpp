@@ -36,8 +36,6 @@ namespace {
 
 using namespace SensorKeys;
 
-// Upper bound of the scheme count taken from the module detail text.
-const u32 kMaxSchemes = 64;
 const int kShellTimeout = 30;
 
 // Scheme 1 of an LPR device: the factory records with these keys changed.
@@ -168,10 +166,11 @@ void ISensorController::initAllocSchemes() {
 void ISensorController::allocSchemes(const KeyVal* p_pFactory, u32 p_nCount) {
     m_nKeyValSum = p_nCount;
     m_pstKeyValWork = allocRecords(SensorPaths::kKeyCapacity);
-    SENSOR_ASSERT_OP(kInitOp, m_stSysConf.nSchemeSum <= kMaxSchemes, "m_stSysConf.nSchemeSum <= 64",
-                     "m_stSysConf.nSchemeSum(%u)\n", m_stSysConf.nSchemeSum);
-    if (m_stSysConf.nSchemeSum > kMaxSchemes) {
-        m_stSysConf.nSchemeSum = kMaxSchemes;
+    SENSOR_ASSERT_OP(kInitOp, m_stSysConf.nSchemeSum <= SensorPaths::kMaxSchemes,
+                     "m_stSysConf.nSchemeSum <= 64", "m_stSysConf.nSchemeSum(%u)\n",
+                     m_stSysConf.nSchemeSum);
+    if (m_stSysConf.nSchemeSum > SensorPaths::kMaxSchemes) {
+        m_stSysConf.nSchemeSum = SensorPaths::kMaxSchemes;
     }
 
     // One block for every scheme and the factory copy; entry s of the index points at

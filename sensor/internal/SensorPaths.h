@@ -20,6 +20,9 @@ constexpr int kThermalChannel = 2;
 // Rows of the key table and records of the factory and work arrays: the most keys a scheme
 // can hold.
 constexpr u32 kKeyCapacity = 160;
+// Upper bound of the user scheme count taken from the module detail text: a damaged text
+// cannot make init allocate without bound.
+constexpr u32 kMaxSchemes = 64;
 
 // ---- parameter files: 8-byte records, key (u32) then value (i32), little-endian ----
 constexpr u32 kRecordBytes = 8;

@@ -14,7 +14,9 @@
 
 #include "DeviceCommands.h"
 #include "SensorFile.h"
+#include "SensorKeyRows.h"
 #include "SensorKeys.h"
+#include "SensorPaths.h"
 #include "SensorStyleFiles.h"
 #include "StringHandler.h"
 #include "StyleLimits.h"
@@ -28,8 +30,8 @@ using namespace SensorKeys;
 
 // ---- the library's limits ----
 // The controller's record capacity (factory and scheme arrays) and scheme count.
-const size_t kRecordCapacity = 160;
-const unsigned long kMaxSchemes = 64;
+const size_t kRecordCapacity = SensorPaths::kKeyCapacity;
+const unsigned long kMaxSchemes = SensorPaths::kMaxSchemes;
 // The processor's range record holds 64 items.
 const size_t kMaxRangeItems = 64;
 // Room of the module texts and of one detail field value.
@@ -39,9 +41,6 @@ const size_t kDetailValueMax = 9;
 // Size and nesting depth of a style document: the library's own bounds.
 const size_t kMaxDocumentBytes = kMaxStyleBytes;
 const int kMaxDocumentDepth = static_cast<int>(kMaxStyleDepth);
-// Shadow keys of the plain light keys that are kept in the scheme arrays but have no row of
-// their own. Replaced by the key rows' shadow column once the key list carries it.
-const long kShadowKeysWithoutRow[] = {201, 202, 204, 205};
 
 // Style values with a meaning of their own (the dynamic style's rules): 100 keeps the
 // processor's default for these three; 200 + n on the maximum shutter means the style's own
@@ -89,9 +88,10 @@ std::string joinNumbers(const std::vector<long>& values) {
 }
 
 bool isKnownId(long id) {
+    // Shadow keys of the plain light keys are kept in the scheme arrays without a row of
+    // their own.
     return rowOfKey(id) != nullptr ||
-           std::find(std::begin(kShadowKeysWithoutRow), std::end(kShadowKeysWithoutRow), id) !=
-               std::end(kShadowKeysWithoutRow);
+           (id > 0 && SensorKeyRows::findShadowed(static_cast<u32>(id)) != nullptr);
 }
 
 // The offset of the first element nested deeper than `limit` in a markup text, read without
