@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "SensorPaths.h"
+
 namespace fs = std::filesystem;
 
 namespace fuzz {
@@ -43,29 +45,29 @@ void setUpSandbox() {
     }
     g_root = buf.data();
     atexit(removeRoot);
-    for (const char* dir : {"/mnt/mtd/code/config_file", "/mnt/mtd/code/factory_setting",
-                            "/mnt/mtd/log", "/tmp", "/hd1/moduleConfig/sensorConfig/style",
-                            "/hd1/moduleConfig/sensorConfig/styleDiversity"}) {
-        fs::create_directories(g_root + dir);
+    using namespace SensorPaths;
+    for (const std::string& file :
+         {std::string(kParamFileDir) + "/", std::string(kMachineInfoPath),
+          std::string(kErrorLogPath), std::string(kDebugSwitchPath), std::string(kStyleDir),
+          std::string(kStyleDiversityDir), std::string(kModuleConfigPath)}) {
+        fs::create_directories(fs::path(g_root + file).parent_path());
     }
     setenv("SENSOR_ROOT", g_root.c_str(), 1);
     setenv("SENSOR_TIME_SCALE", "0.0001", 1);
     setenv("SENSOR_FAKE_TIME", "12:00", 1);
     const std::string device = TARNIS_DEVICE_DIR;
     for (const char* name : {"Style.xml", "Style_dome.xml", "Style_Thermal.xml"}) {
-        writeFile(std::string("/hd1/moduleConfig/sensorConfig/style/") + name,
-                  readHost(device + "/style/" + name));
+        writeFile(std::string(kStyleDir) + name, readHost(device + "/style/" + name));
     }
     for (const char* name :
          {"StyleDiversity.xml", "StyleDiversity_dome.xml", "StyleDiversity_Thermal.xml"}) {
-        writeFile(std::string("/hd1/moduleConfig/sensorConfig/styleDiversity/") + name,
+        writeFile(std::string(kStyleDiversityDir) + name,
                   readHost(device + "/styleDiversity/" + name));
     }
-    writeFile("/mnt/mtd/code/factory_setting/machineinfo.ini",
-              readHost(device + "/machineinfo.ini"));
-    writeFile("/hd1/moduleConfig/moduleConfig.xml", readHost(device + "/moduleConfig.xml"));
+    writeFile(kMachineInfoPath, readHost(device + "/machineinfo.ini"));
+    writeFile(kModuleConfigPath, readHost(device + "/moduleConfig.xml"));
     // Silent: the reports of every refused input would cost more than the inputs themselves.
-    writeFile("/tmp/Debug.sign", "-1\n0\n");
+    writeFile(kDebugSwitchPath, "-1\n0\n");
 }
 
 std::string hostPath(const std::string& cameraPath) {

@@ -18,6 +18,7 @@
 #include "GThread.h"
 #include "IaSim.h"
 #include "ISensorController.h"
+#include "SensorPaths.h"
 #include "SimVideoModule.h"
 
 namespace {
@@ -130,8 +131,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every input starts from the factory files and a fresh processor.
     std::error_code ignored;
-    std::filesystem::remove_all(fuzz::hostPath("/mnt/mtd/code/config_file"), ignored);
-    std::filesystem::create_directories(fuzz::hostPath("/mnt/mtd/code/config_file"), ignored);
+    std::filesystem::remove_all(fuzz::hostPath(SensorPaths::kParamFileDir), ignored);
+    std::filesystem::create_directories(fuzz::hostPath(SensorPaths::kParamFileDir), ignored);
     iasim::reset();
     SimVideoModule video;
     ISensorController ctl;

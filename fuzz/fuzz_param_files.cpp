@@ -16,12 +16,13 @@
 #include "IaSim.h"
 #include "ISensorController.h"
 #include "SensorFile.h"
+#include "SensorPaths.h"
 #include "SimVideoModule.h"
 
 namespace {
 
-const char kParamFile[] = "/mnt/mtd/code/config_file/sensor0.cfg";
-const char kStampFile[] = "/mnt/mtd/code/config_file/ovsversion.cfg";
+const std::string kParamFile = SensorPaths::paramFilePath(1, 0);
+const char* const kStampFile = SensorPaths::kStampPath;
 
 // One channel for the whole run: inited once, its thread stopped so that only the input
 // drives it. The stamp it wrote is kept, so that later boots load the files instead of
@@ -76,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const u32 wanted = input.byte();
     const size_t fileLength = static_cast<size_t>(input.byte()) << 8 | input.byte();
     const std::string bytes = takeBytes(input, fileLength);
-    char file[sizeof(kParamFile)];
-    memcpy(file, kParamFile, sizeof(kParamFile));
+    std::vector<char> name(kParamFile.c_str(), kParamFile.c_str() + kParamFile.size() + 1);
+    char* const file = name.data();
     fuzz::writeFile(file, bytes);
     fuzz::writeFile(kStampFile, takeBytes(input, 8));
 
