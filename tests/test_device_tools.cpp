@@ -14,12 +14,6 @@
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 struct Fault {
     const char* file;  // relative to the device-data folder
     const char* from;  // a text of that file (its first occurrence is replaced)
@@ -33,17 +27,7 @@ class DeviceToolsTest : public ::testing::Test {
 protected:
     std::string data() { return box.root() + "/data"; }
 
-    ToolRun run(const std::string& words) {
-        const std::string dir = box.root();
-        const char* tool = std::getenv("SENSORCTL");
-        const char* emulator = std::getenv("SENSORCTL_EMULATOR");
-        const std::string cmd = std::string(emulator ? emulator : "") + " " +
-                                (tool ? tool : "sensorctl") + " --root " + dir + "/cam " + words +
-                                " >" + dir + "/out.txt 2>" + dir + "/err.txt";
-        const int status = std::system(cmd.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readHostFile(dir + "/out.txt"),
-                readHostFile(dir + "/err.txt")};
-    }
+    ToolRun run(const std::string& words) { return runSensorctl(box.root(), words); }
 
     // A copy of the bundled data with `from` replaced by `to` in `file`; the line of the
     // change.

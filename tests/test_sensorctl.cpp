@@ -12,12 +12,6 @@
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 class SensorctlTest : public ::testing::Test {
 protected:
     // Runs sensorctl with `options` on `script` in a root of its own; the library's console
@@ -25,15 +19,8 @@ protected:
     ToolRun run(const std::string& script, const std::string& options = "") {
         const std::string dir = box.root();
         std::ofstream(dir + "/script.txt") << script;
-        const char* tool = std::getenv("SENSORCTL");
-        const char* emulator = std::getenv("SENSORCTL_EMULATOR");
-        std::string cmd = std::string(emulator ? emulator : "") + " " +
-                          (tool ? tool : "sensorctl") + " --root " + dir + "/cam --library-log " +
-                          dir + "/library.txt " + options + " " + dir + "/script.txt >" + dir +
-                          "/out.txt 2>" + dir + "/err.txt";
-        int status = std::system(cmd.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readHostFile(dir + "/out.txt"),
-                readHostFile(dir + "/err.txt")};
+        return runSensorctl(
+            dir, "--library-log " + dir + "/library.txt " + options + " " + dir + "/script.txt");
     }
     std::string camFile(const std::string& cameraPath) {
         return readHostFile(box.root() + "/cam" + cameraPath);

@@ -1,6 +1,7 @@
 #include "Sandbox.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,17 @@ std::string readHostFile(const std::string& path) {
     std::stringstream buf;
     buf << in.rdbuf();
     return buf.str();
+}
+
+ToolRun runSensorctl(const std::string& dir, const std::string& args) {
+    const char* tool = std::getenv("SENSORCTL");
+    const char* emulator = std::getenv("SENSORCTL_EMULATOR");
+    const std::string cmd = std::string(emulator ? emulator : "") + " " +
+                            (tool ? tool : "sensorctl") + " --root " + dir + "/cam " + args + " >" +
+                            dir + "/out.txt 2>" + dir + "/err.txt";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readHostFile(dir + "/out.txt"),
+            readHostFile(dir + "/err.txt")};
 }
 
 std::string printedXml(const std::string& xml) {

@@ -62,4 +62,14 @@ std::string readHostFile(const std::string& path);
 // What the XML library prints for a document text.
 std::string printedXml(const std::string& xml);
 
+// One run of the sensorctl process (through the emulator on cross builds).
+struct ToolRun {
+    int status;  // exit status, -1 when it did not exit
+    std::string out;
+    std::string err;
+};
+// Runs sensorctl with its sandbox under `dir`/cam and the words `args`; standard output and
+// error land in `dir`/out.txt and `dir`/err.txt.
+ToolRun runSensorctl(const std::string& dir, const std::string& args);
+
 #endif
