@@ -221,19 +221,6 @@ TEST_F(HostileTest, DeleteNodeRemovesOnlyNodesBelowItsRoot) {
     EXPECT_EQ(nullptr, root->FirstChildElement()->FirstChildElement());
 }
 
-// Nested documents: `depth` elements, one inside the other.
-std::string nested(size_t depth, const std::string& inner = "") {
-    std::string text;
-    for (size_t i = 0; i < depth; ++i) {
-        text += "<e>";
-    }
-    text += inner;
-    for (size_t i = 0; i < depth; ++i) {
-        text += "</e>";
-    }
-    return text;
-}
-
 // Whether getDnaStyle parsed the text (a refused or broken text prints as nothing).
 bool parses(const std::string& text) {
     std::string out;
@@ -246,16 +233,16 @@ TEST_F(HostileTest, StyleDocumentsBeyondThirtyTwoLevelsOrOneMebibyteAreRefusedUn
         std::string text;
         bool accepted;
     };
-    const std::string quotedMarkup = "<e a=\">\" b='<e><e>'>" + nested(31) + "</e>";
+    const std::string quotedMarkup = "<e a=\">\" b='<e><e>'>" + nestedXml(31) + "</e>";
     const Case cases[] = {
-        {nested(32), true},
-        {nested(33), false},
-        {nested(50000), false},
-        {nested(31, "<!-- <e><e> --><![CDATA[<e><e>]]><e/><?pi <e>?>"), true},
+        {nestedXml(32), true},
+        {nestedXml(33), false},
+        {nestedXml(50000), false},
+        {nestedXml(31, "<!-- <e><e> --><![CDATA[<e><e>]]><e/><?pi <e>?>"), true},
         {quotedMarkup, true},
-        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + nested(32), true},
-        {"<?xml version=\"1.0\"?><s>" + nested(31) + "</s>", true},
-        {"<s><?xml version=\" </e></e> \"?>" + nested(32) + "</s>", false},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + nestedXml(32), true},
+        {"<?xml version=\"1.0\"?><s>" + nestedXml(31) + "</s>", true},
+        {"<s><?xml version=\" </e></e> \"?>" + nestedXml(32) + "</s>", false},
         {"<s>" + std::string(1024 * 1024, ' ') + "</s>", false},
     };
     for (const Case& c : cases) {
@@ -267,7 +254,7 @@ TEST_F(HostileTest, ADeepBaseStyleFileIsReportedByNameAndTheMergeGoesOn) {
     sandbox->installDeviceData();
     sandbox->writeMachineInfo(1);
     const std::string file = "/hd1/moduleConfig/sensorConfig/style/Style.xml";
-    sandbox->writeFile(file, "<s>" + nested(4000) + "</s>");
+    sandbox->writeFile(file, "<s>" + nestedXml(4000) + "</s>");
     ModuleConfigure module;
     module.setDetail("(max_scheme=4)");
     SysConfig conf;

@@ -40,18 +40,6 @@ std::string paramFile(int scheme) {
     return "/mnt/mtd/code/config_file/sensor" + std::to_string(scheme) + ".cfg";
 }
 
-// A document of `depth` elements, one inside the other.
-std::string nested(unsigned depth) {
-    std::string text;
-    for (unsigned i = 0; i < depth; ++i) {
-        text += "<e>";
-    }
-    for (unsigned i = 0; i < depth; ++i) {
-        text += "</e>";
-    }
-    return text;
-}
-
 size_t count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
@@ -220,7 +208,7 @@ TEST_F(PersistTest, BrokenDeviceDataNeverCostsSavedSettings) {
          "StyleDiversity.xml does not parse"},
         {"missing diversity", kDiversity, "-", "StyleDiversity.xml is missing or empty"},
         // Refused by the size or depth limit before it is parsed.
-        {"style too deep", kStyle, nested(kMaxStyleDepth + 1),
+        {"style too deep", kStyle, nestedXml(kMaxStyleDepth + 1),
          "Style.xml is beyond the size or depth limit"},
         {"diversity too large", kDiversity, diversity + std::string(kMaxStyleBytes, ' '),
          "StyleDiversity.xml is beyond the size or depth limit"},

@@ -33,6 +33,18 @@ std::string readHostFile(const std::string& path) {
     return buf.str();
 }
 
+std::string nestedXml(size_t depth, const std::string& inner) {
+    std::string text;
+    for (size_t i = 0; i < depth; ++i) {
+        text += "<e>";
+    }
+    text += inner;
+    for (size_t i = 0; i < depth; ++i) {
+        text += "</e>";
+    }
+    return text;
+}
+
 ToolRun runSensorctl(const std::string& dir, const std::string& args) {
     const char* tool = std::getenv("SENSORCTL");
     const char* emulator = std::getenv("SENSORCTL_EMULATOR");

@@ -62,6 +62,9 @@ std::string readHostFile(const std::string& path);
 // What the XML library prints for a document text.
 std::string printedXml(const std::string& xml);
 
+// `depth` nested <e> elements around `inner`.
+std::string nestedXml(size_t depth, const std::string& inner = "");
+
 // One run of the sensorctl process (through the emulator on cross builds).
 struct ToolRun {
     int status;  // exit status, -1 when it did not exit
